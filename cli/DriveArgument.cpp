@@ -1,0 +1,128 @@
+// Resolution of --drive and the drive's JSON form.
+#include "cli/DriveArgument.h"
+
+#include "cli/Command.h"
+#include "diskaccess/NtHardDrive.h"
+#include "platform/Errors.h"
+#include "resources/StringTable.h"
+
+#include <charconv>
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+constexpr uint32_t kStrCantOpenDrive = 10000;
+constexpr uint32_t kStrNoDrives = 10006;
+
+bool ParseIndex(const std::string& arg, int* index)
+{
+    if (arg.empty() || arg.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    const auto [end, ec] = std::from_chars(arg.data(), arg.data() + arg.size(), *index);
+    return ec == std::errc() && end == arg.data() + arg.size();
+}
+
+} // namespace
+
+std::string DescribeError(const std::string& message, uint32_t code)
+{
+    return message + " (error " + std::to_string(code) + ": " + platform::ErrorText(code) + ")";
+}
+
+int DiscoverDrives(CAppCore& core)
+{
+    if (!core.GetDrive() && !core.CreateBackEnd())
+    {
+        std::fprintf(stderr, "ratemark-cli: no drive back-end for this platform\n");
+        return kExitFailure;
+    }
+    if (core.DiscoverDrives() == 0)
+    {
+        std::fprintf(stderr, "%s\n", res::LoadString(kStrNoDrives));
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* out)
+{
+    int index = 0;
+    if (ParseIndex(arg, &index))
+    {
+        if (const int rc = DiscoverDrives(core))
+            return rc;
+        if (index >= core.GetDriveCount())
+        {
+            std::fprintf(stderr, "ratemark-cli: drive index %s is out of range (%d drive%s)\n",
+                         arg.c_str(), core.GetDriveCount(), core.GetDriveCount() == 1 ? "" : "s");
+            return kExitUsage;
+        }
+        out->Geometry = core.GetDriveGeometry(index);
+    }
+    else
+    {
+        if (!core.GetDrive() && !core.CreateBackEnd())
+            return kExitFailure;
+        CNtHardDrive* nt = core.GetNtDrive();
+        if (!nt)
+        {
+            std::fprintf(stderr, "ratemark-cli: this back-end cannot open a path: %s\n",
+                         arg.c_str());
+            return kExitUsage;
+        }
+        const uint32_t error = nt->AddPathDrive(arg, &out->Geometry);
+        if (error != 0)
+        {
+            std::fprintf(stderr, "%s\n",
+                         DescribeError(std::string(res::LoadString(kStrCantOpenDrive)) + ": " + arg,
+                                       error)
+                             .c_str());
+            return kExitFailure;
+        }
+        if (out->Geometry.Cylinders == 0)
+        {
+            std::fprintf(stderr,
+                         "ratemark-cli: %s is smaller than one cylinder (%u bytes); nothing to "
+                         "measure\n",
+                         arg.c_str(),
+                         out->Geometry.TracksPerCylinder * out->Geometry.SectorsPerTrack *
+                             out->Geometry.BytesPerSector);
+            return kExitFailure;
+        }
+    }
+    out->Path = core.DrivePath(out->Geometry.Drive);
+
+    IHardDrive* drive = core.GetDrive();
+    const GEOMETRY& g = out->Geometry;
+    if (!drive->Open(g.Drive, g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack,
+                     g.BytesPerSector))
+    {
+        std::fprintf(stderr, "%s\n",
+                     DescribeError(std::string(res::LoadString(kStrCantOpenDrive)) + ": " +
+                                       out->Path,
+                                   drive->GetErrorCode())
+                         .c_str());
+        return kExitFailure;
+    }
+    if (CNtHardDrive* nt = core.GetNtDrive(); nt && !nt->IsCacheBypassed())
+        std::fprintf(stderr,
+                     "ratemark-cli: note: %s is read through the OS cache (its file system "
+                     "refuses direct I/O), so speeds measure memory, not the disk\n",
+                     out->Path.c_str());
+    drive->AnalysePartitions();
+    return kExitOk;
+}
+
+nlohmann::json DriveJson(const std::string& path, const GEOMETRY& g)
+{
+    return {{"path", path},
+            {"drive", g.Drive},
+            {"cylinders", g.Cylinders},
+            {"heads", g.TracksPerCylinder},
+            {"sectors_per_track", g.SectorsPerTrack},
+            {"bytes_per_sector", g.BytesPerSector}};
+}
+
+} // namespace cli

@@ -1,0 +1,39 @@
+// ratemark-cli: drive speed analysis from a terminal.
+#include "cli/Command.h"
+
+#include <cstdio>
+#include <memory>
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Ratemark: hard-disk read speed analyser", "ratemark-cli"};
+    app.set_version_flag("--version", "ratemark-cli " RATEMARK_VERSION);
+    app.require_subcommand(1);
+
+    auto list = std::make_unique<cli::CListCommand>(app);
+    auto partitions = std::make_unique<cli::CPartitionsCommand>(app);
+
+    try
+    {
+        app.parse(argc, argv);
+    }
+    catch (const CLI::ParseError& e)
+    {
+        const int rc = app.exit(e);
+        return rc == 0 ? cli::kExitOk : cli::kExitUsage;
+    }
+
+    try
+    {
+        if (list->m_pApp->parsed())
+            return list->Perform();
+        if (partitions->m_pApp->parsed())
+            return partitions->Perform();
+    }
+    catch (const std::exception& e)
+    {
+        std::fprintf(stderr, "ratemark-cli: %s\n", e.what());
+        return cli::kExitFailure;
+    }
+    return cli::kExitUsage;
+}

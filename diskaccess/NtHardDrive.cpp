@@ -1,0 +1,193 @@
+// Physical-drive back-end: unbuffered, read-only device access timed with the performance counter.
+#include "diskaccess/NtHardDrive.h"
+
+#include "platform/Clock.h"
+#include "platform/Errors.h"
+
+#include <climits>
+
+namespace {
+
+constexpr int32_t kProbedDrives = 20;
+constexpr uint32_t kHeads = 255;
+constexpr uint32_t kSectorsPerTrack = 63;
+
+} // namespace
+
+CNtHardDrive::CNtHardDrive(const platform::IDriveNamespace& drives) : m_drives(drives) {}
+
+GEOMETRY CNtHardDrive::GeometryFromSize(int32_t drive, const platform::DeviceSize& size)
+{
+    GEOMETRY g;
+    g.Drive = drive;
+    g.TracksPerCylinder = kHeads;
+    g.SectorsPerTrack = kSectorsPerTrack;
+    g.BytesPerSector = size.BytesPerSector;
+    const uint64_t bytesPerCylinder = uint64_t{kHeads} * kSectorsPerTrack * size.BytesPerSector;
+    g.Cylinders = bytesPerCylinder ? static_cast<uint32_t>(size.Bytes / bytesPerCylinder) : 0;
+    return g;
+}
+
+std::string CNtHardDrive::DrivePath(int32_t drive) const
+{
+    if (drive >= kFirstPathDrive)
+    {
+        const size_t index = static_cast<size_t>(drive - kFirstPathDrive);
+        return index < m_pathDrives.size() ? m_pathDrives[index] : std::string();
+    }
+    return drive >= 0 ? m_drives.DrivePath(static_cast<uint32_t>(drive)) : std::string();
+}
+
+uint32_t CNtHardDrive::OpenNumber(int32_t drive, platform::DeviceMode mode,
+                                  platform::DeviceHandle* out, bool* cacheBypassed) const
+{
+    if (drive >= kFirstPathDrive)
+        return platform::DeviceOpen(DrivePath(drive), mode, out, cacheBypassed);
+    if (drive < 0)
+    {
+        *out = platform::kInvalidDevice;
+        return platform::err::FileNotFound;
+    }
+    return m_drives.OpenDrive(static_cast<uint32_t>(drive), mode, out, cacheBypassed);
+}
+
+uint32_t CNtHardDrive::AddPathDrive(const std::string& path, GEOMETRY* geometry)
+{
+    platform::DeviceHandle device;
+    uint32_t error = platform::DeviceOpen(path, platform::DeviceMode::Buffered, &device);
+    if (error != 0)
+        return error;
+    platform::DeviceSize size;
+    error = platform::DeviceQuerySize(device, &size);
+    platform::DeviceClose(device);
+    if (error != 0)
+        return error;
+    m_pathDrives.push_back(path);
+    *geometry = GeometryFromSize(kFirstPathDrive + static_cast<int32_t>(m_pathDrives.size() - 1),
+                                 size);
+    return 0;
+}
+
+BOOL CNtHardDrive::Open(int32_t drive, uint32_t cylinders, uint32_t tracksPerCylinder,
+                        uint32_t sectorsPerTrack, uint32_t bytesPerSector)
+{
+    m_Geometry = GEOMETRY{drive, cylinders, tracksPerCylinder, sectorsPerTrack, bytesPerSector};
+    const uint32_t error =
+        OpenNumber(drive, platform::DeviceMode::Unbuffered, &m_hDevice, &m_bCacheBypassed);
+    if (error != 0)
+    {
+        m_hDevice = platform::kInvalidDevice;
+        m_dwLastError = error;
+        return 0;
+    }
+    return 1;
+}
+
+BOOL CNtHardDrive::Close()
+{
+    if (m_hDevice != platform::kInvalidDevice)
+    {
+        platform::DeviceClose(m_hDevice);
+        m_hDevice = platform::kInvalidDevice;
+    }
+    return 1;
+}
+
+uint32_t CNtHardDrive::ReadAt(uint64_t offset, uint32_t count, void* buffer,
+                              uint32_t* sectorsRead, int64_t* readTime)
+{
+    const uint32_t bytesPerSector = m_Geometry.BytesPerSector;
+    m_dwLastError = 0;
+    *sectorsRead = 0;
+    // Positioning: an offset the OS cannot seek to fails before anything is timed.
+    if (offset > static_cast<uint64_t>(LLONG_MAX))
+        return platform::err::NegativeSeek;
+    uint32_t bytesRead = 0;
+    const int64_t before = platform::PerformanceCounter();
+    const uint32_t error = platform::DeviceRead(m_hDevice, offset, buffer,
+                                                count * bytesPerSector, &bytesRead);
+    const int64_t after = platform::PerformanceCounter();
+    *sectorsRead = bytesRead / bytesPerSector;
+    if (readTime)
+        *readTime += after - before;
+    return error;
+}
+
+BOOL CNtHardDrive::ReadChs(uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
+                           void* buffer, uint32_t* sectorsRead)
+{
+    const uint32_t bytesPerSector = m_Geometry.BytesPerSector;
+    if (!sectorsRead || bytesPerSector == 0 ||
+        uint64_t{count} * bytesPerSector > platform::DeviceMaxTransfer())
+    {
+        m_dwLastError = platform::err::InvalidParameter;
+        return 0;
+    }
+    const uint32_t bytesPerTrack = m_Geometry.SectorsPerTrack * bytesPerSector;
+    const uint32_t bytesPerCylinder = m_Geometry.TracksPerCylinder * bytesPerTrack;
+    const uint64_t offset = uint64_t{cylinder} * bytesPerCylinder + uint32_t{head * bytesPerTrack} +
+                            uint32_t{sector * bytesPerSector};
+
+    const uint32_t error = ReadAt(offset, count, buffer, sectorsRead, &m_liReadTime);
+    if (error != 0)
+    {
+        m_dwLastError = error;
+        if (error != platform::err::NegativeSeek)
+        {
+            m_dwErrorCylinder = cylinder;
+            m_dwErrorHead = head;
+        }
+        return 0;
+    }
+    return 1;
+}
+
+BOOL CNtHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead)
+{
+    const uint32_t bytesPerSector = m_Geometry.BytesPerSector;
+    if (!sectorsRead || bytesPerSector == 0 ||
+        uint64_t{count} * bytesPerSector > platform::DeviceMaxTransfer())
+    {
+        m_dwLastError = platform::err::InvalidParameter;
+        return 0;
+    }
+    const uint64_t offset = uint64_t{sector} * bytesPerSector;
+    const uint32_t error = ReadAt(offset, count, buffer, sectorsRead, nullptr);
+    if (error != 0)
+    {
+        m_dwLastError = error;
+        const uint32_t bytesPerTrack = m_Geometry.SectorsPerTrack * bytesPerSector;
+        const uint32_t bytesPerCylinder = m_Geometry.TracksPerCylinder * bytesPerTrack;
+        if (error != platform::err::NegativeSeek && bytesPerTrack != 0 && bytesPerCylinder != 0)
+        {
+            m_dwErrorCylinder = static_cast<uint32_t>(offset / bytesPerCylinder);
+            m_dwErrorHead = static_cast<uint32_t>(offset % bytesPerCylinder) / bytesPerTrack;
+        }
+        return 0;
+    }
+    return 1;
+}
+
+int CNtHardDrive::GetDrives(CDriveList& drives)
+{
+    drives.clear();
+    for (int32_t n = 0; n < kProbedDrives; ++n)
+    {
+        m_dwLastError = 0;
+        platform::DeviceHandle device;
+        const uint32_t error = OpenNumber(n, platform::DeviceMode::Buffered, &device, nullptr);
+        if (error != 0)
+        {
+            m_dwLastError = error;
+            if (error == platform::err::AccessDenied)
+                break;
+            continue;
+        }
+        platform::DeviceSize size;
+        const uint32_t sizeError = platform::DeviceQuerySize(device, &size);
+        platform::DeviceClose(device);
+        if (sizeError == 0)
+            drives.push_back(GeometryFromSize(n, size));
+    }
+    return static_cast<int>(drives.size());
+}

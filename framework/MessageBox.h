@@ -1,0 +1,47 @@
+// The message-box service: the one way the program shows a message or asks a question.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace fw {
+
+// Buttons and icons of a message box; combine one of each.
+enum : unsigned
+{
+    kMbOk = 0x00,
+    kMbYesNoCancel = 0x03,
+    kMbIconHand = 0x10,
+    kMbIconInformation = 0x40,
+    kMbButtonMask = 0x0F,
+};
+
+// Answers.
+enum : int
+{
+    kIdOk = 1,
+    kIdCancel = 2,
+    kIdYes = 6,
+    kIdNo = 7,
+};
+
+class IMessageBoxService
+{
+public:
+    virtual ~IMessageBoxService() = default;
+    // Shows text with the given buttons and icon and returns the button chosen.
+    virtual int Show(const std::string& text, unsigned type) = 0;
+};
+
+// Installs the service the program's message boxes go to; nullptr restores the default,
+// which writes the text to stderr and answers OK, or Cancel for a question.
+void SetMessageBoxService(IMessageBoxService* service);
+IMessageBoxService* GetMessageBoxService();
+
+// Shows a text; returns the answer.
+int MessageBox(const std::string& text, unsigned type);
+
+// Shows string-table entry id; returns the answer.
+int MessageBox(uint32_t stringId, unsigned type);
+
+} // namespace fw

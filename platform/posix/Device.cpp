@@ -1,0 +1,147 @@
+// Device access on POSIX: open(2) read-only, BLKGETSIZE64/BLKSSZGET or fstat, pread(2).
+#include "platform/Device.h"
+
+#include "platform/Errors.h"
+
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+int Fd(DeviceHandle device)
+{
+    return static_cast<int>(device);
+}
+
+// Linux transfers at most this many bytes in one read(2).
+constexpr uint32_t kMaxTransfer = 0x7FFFF000;
+
+} // namespace
+
+uint32_t DeviceOpen(const std::string& path, DeviceMode mode, DeviceHandle* out,
+                    bool* cacheBypassed)
+{
+    *out = kInvalidDevice;
+    if (cacheBypassed)
+        *cacheBypassed = false;
+    if (path.empty())
+        return err::FileNotFound;
+
+    // O_NONBLOCK keeps a FIFO or a terminal from blocking the open; it is cleared below.
+    const int probeFd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (probeFd < 0)
+        return Win32ErrorFromErrno(errno);
+    struct stat st{};
+    if (fstat(probeFd, &st) != 0)
+    {
+        const int e = errno;
+        close(probeFd);
+        return Win32ErrorFromErrno(e);
+    }
+    if (S_ISDIR(st.st_mode))
+    {
+        close(probeFd);
+        return err::Directory;
+    }
+    if (!S_ISBLK(st.st_mode) && !S_ISREG(st.st_mode))
+    {
+        close(probeFd);
+        return err::InvalidFunction;
+    }
+
+    int fd = probeFd;
+    bool bypassed = false;
+    if (mode == DeviceMode::Unbuffered)
+    {
+        const int directFd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_DIRECT);
+        if (directFd >= 0)
+        {
+            close(probeFd);
+            fd = directFd;
+            bypassed = true;
+        }
+        else if (!(S_ISREG(st.st_mode) && errno == EINVAL))
+        {
+            const int e = errno;
+            close(probeFd);
+            return Win32ErrorFromErrno(e);
+        }
+    }
+    if (fd == probeFd)
+    {
+        const int flags = fcntl(fd, F_GETFL);
+        if (flags >= 0)
+            fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    if (cacheBypassed)
+        *cacheBypassed = bypassed;
+    *out = fd;
+    return err::Success;
+}
+
+uint32_t DeviceQuerySize(DeviceHandle device, DeviceSize* out)
+{
+    *out = DeviceSize{};
+    struct stat st{};
+    if (fstat(Fd(device), &st) != 0)
+        return Win32ErrorFromErrno(errno);
+    if (S_ISBLK(st.st_mode))
+    {
+        uint64_t bytes = 0;
+        int sectorSize = 0;
+        if (ioctl(Fd(device), BLKGETSIZE64, &bytes) != 0)
+            return Win32ErrorFromErrno(errno);
+        if (ioctl(Fd(device), BLKSSZGET, &sectorSize) != 0)
+            return Win32ErrorFromErrno(errno);
+        if (sectorSize <= 0)
+            return err::InvalidFunction;
+        out->Bytes = bytes;
+        out->BytesPerSector = static_cast<uint32_t>(sectorSize);
+        return err::Success;
+    }
+    if (S_ISREG(st.st_mode))
+    {
+        out->Bytes = static_cast<uint64_t>(st.st_size);
+        out->BytesPerSector = 512;
+        return err::Success;
+    }
+    return err::InvalidFunction;
+}
+
+uint32_t DeviceRead(DeviceHandle device, uint64_t offset, void* buffer, uint32_t bytes,
+                    uint32_t* bytesRead)
+{
+    *bytesRead = 0;
+    if (offset > static_cast<uint64_t>(LLONG_MAX))
+        return err::NegativeSeek;
+    if (bytes > kMaxTransfer)
+        return err::InvalidParameter;
+    ssize_t got;
+    do
+        got = pread(Fd(device), buffer, bytes, static_cast<off_t>(offset));
+    while (got < 0 && errno == EINTR);
+    if (got < 0)
+        return Win32ErrorFromErrno(errno);
+    *bytesRead = static_cast<uint32_t>(got);
+    return *bytesRead == bytes ? err::Success : err::SectorNotFound;
+}
+
+uint32_t DeviceMaxTransfer()
+{
+    return kMaxTransfer;
+}
+
+void DeviceClose(DeviceHandle device)
+{
+    if (device != kInvalidDevice)
+        close(Fd(device));
+}
+
+} // namespace platform

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the main job: the drive list, then the partitions of a sample
+# drive image with a real partition table.
+set -euo pipefail
+root=$(cd "$(dirname "$0")" && pwd)
+cd "$root"
+scripts/setup.sh
+mkdir -p build
+scripts/build.sh build/release "" -DBUILD_TESTING=OFF
+cli=build/release/cli/ratemark-cli
+
+sample=build/sample
+mkdir -p "$sample"
+image=$sample/sample-disk.img
+if [ ! -f "$image" ]; then
+    truncate -s 2G "$image"
+    sfdisk -q "$image" >/dev/null <<'TABLE'
+label: dos
+start=2048, size=400M, type=c
+start=821248, size=1200M, type=f
+start=3278848, size=300M, type=83
+start=823296, size=700M, type=7
+start=2258944, size=400M, type=83
+TABLE
+fi
+
+echo "== ratemark-cli list"
+"$cli" list || echo "(no drive can be opened here; listing nothing)"
+echo
+echo "== ratemark-cli partitions --drive $image"
+"$cli" partitions --drive "$image"

@@ -1,0 +1,55 @@
+// The application's core: back-end, drive list and the window-less start-up steps.
+#include "shell/AppCore.h"
+
+#include "diskaccess/NtHardDrive.h"
+
+#include <stdexcept>
+
+void RemoveIncompleteDrives(CDriveList& drives)
+{
+    for (size_t i = drives.size(); i-- > 0;)
+    {
+        const GEOMETRY& g = drives[i];
+        if (g.Cylinders == 0 || g.TracksPerCylinder == 0 || g.SectorsPerTrack == 0 ||
+            g.BytesPerSector == 0)
+            drives.erase(drives.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+}
+
+CAppCore::CAppCore() = default;
+CAppCore::~CAppCore() = default;
+
+void CAppCore::SetDrive(std::unique_ptr<IHardDrive> drive)
+{
+    m_pDrive = std::move(drive);
+    m_pNtDrive = dynamic_cast<CNtHardDrive*>(m_pDrive.get());
+}
+
+bool CAppCore::CreateBackEnd()
+{
+    SetDrive(std::make_unique<CNtHardDrive>());
+    m_bIsNT = 1;
+    return true;
+}
+
+int CAppCore::DiscoverDrives()
+{
+    if (!m_pDrive)
+        return 0;
+    const int found = m_pDrive->GetDrives(m_arrDrives);
+    if (found != 0)
+        RemoveIncompleteDrives(m_arrDrives);
+    return found;
+}
+
+GEOMETRY CAppCore::GetDriveGeometry(int index) const
+{
+    if (index < 0 || static_cast<size_t>(index) >= m_arrDrives.size())
+        throw std::invalid_argument("drive index out of range");
+    return m_arrDrives[static_cast<size_t>(index)];
+}
+
+std::string CAppCore::DrivePath(int32_t drive) const
+{
+    return m_pNtDrive ? m_pNtDrive->DrivePath(drive) : std::string();
+}

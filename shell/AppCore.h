@@ -1,0 +1,50 @@
+// What the application owns for the whole run, and the start-up steps that open no window.
+#pragma once
+
+#include "diskaccess/HardDrive.h"
+
+#include <memory>
+#include <string>
+
+class CNtHardDrive;
+
+// Removes, from the last entry to the first, every drive with 0 in one of its four size fields.
+void RemoveIncompleteDrives(CDriveList& drives);
+
+class CAppCore
+{
+public:
+    CAppCore();
+    ~CAppCore();
+    CAppCore(const CAppCore&) = delete;
+    CAppCore& operator=(const CAppCore&) = delete;
+
+    // Uses drive as the back-end instead of the one start-up would create (tests).
+    void SetDrive(std::unique_ptr<IHardDrive> drive);
+
+    // Creates the back-end for the running platform. Returns false when the platform has none.
+    bool CreateBackEnd();
+
+    // Discovers the drives into the drive list and drops incomplete ones. Returns what
+    // discovery reported before the clean-up; 0 means no drive answered.
+    int DiscoverDrives();
+
+    int GetDriveCount() const { return static_cast<int>(m_arrDrives.size()); }
+    // A copy of entry index; std::invalid_argument outside the list.
+    GEOMETRY GetDriveGeometry(int index) const;
+    const CDriveList& Drives() const { return m_arrDrives; }
+
+    IHardDrive* GetDrive() const { return m_pDrive.get(); }
+    // The physical-drive back-end when that is the one in use, else nullptr.
+    CNtHardDrive* GetNtDrive() const { return m_pNtDrive; }
+
+    // The device path of a drive number of the back-end, "" when it has none.
+    std::string DrivePath(int32_t drive) const;
+
+    BOOL m_bIsNT = 1;
+
+private:
+    std::unique_ptr<IHardDrive> m_pDrive;
+    CNtHardDrive* m_pNtDrive = nullptr;
+    CDriveList m_arrDrives;
+};

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs the whole test suite: plain, then under AddressSanitizer+UBSan
+# and ThreadSanitizer.
+set -euo pipefail
+root=$(cd "$(dirname "$0")" && pwd)
+cd "$root"
+scripts/setup.sh
+mkdir -p build
+
+run_suite() {
+    local dir=$1 sanitize=$2
+    echo "== build $dir ${sanitize:+($sanitize)}"
+    scripts/build.sh "$dir" "$sanitize"
+    echo "== test $dir"
+    (cd "$dir" && ctest --output-on-failure -j "$(nproc)" --timeout 600)
+}
+
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
+
+run_suite build/release ""
+run_suite build/asan "address,undefined"
+run_suite build/tsan "thread"
+echo "All test suites passed."

@@ -1,0 +1,110 @@
+// ratemark-cli list and partitions, run as a user would run them.
+#include "fixtures/DiskImage.h"
+#include "fixtures/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+using namespace testing_fx;
+
+namespace {
+
+struct SRun
+{
+    int Exit;
+    std::string Out;
+};
+
+// Runs ratemark-cli with args; stderr is folded into Out when foldErr is set.
+SRun Cli(const std::string& args, bool foldErr = false)
+{
+    SRun run;
+    run.Exit = RunCommand(std::string(RATEMARK_CLI) + " " + args + (foldErr ? " 2>&1" : " 2>/dev/null"),
+                          &run.Out);
+    return run;
+}
+
+constexpr uint64_t kCylinderBytes = 255ull * 63 * 512;
+
+} // namespace
+
+TEST(Cli, PartitionsJsonInWalkOrder)
+{
+    CTempDir dir;
+    const std::string image = dir.File("disk.img");
+    CreateSparseFile(image, 300 * kCylinderBytes);
+    WriteAt(image, 0, TableSector({{0x0B, 63, 2000000}, {0x0F, 2000125, 3000000}}));
+    WriteAt(image, 2000125ull * 512, TableSector({{0x07, 63, 1000000}, {0x05, 1000125, 500063}}));
+    WriteAt(image, 3000250ull * 512, TableSector({{0x83, 63, 500000}}));
+
+    const SRun run = Cli("partitions --json --drive '" + image + "'");
+    ASSERT_EQ(run.Exit, 0) << run.Out;
+    const auto doc = nlohmann::json::parse(run.Out);
+    EXPECT_EQ(doc["drive"]["path"], image);
+    EXPECT_EQ(doc["drive"]["cylinders"], 300);
+    EXPECT_EQ(doc["drive"]["heads"], 255);
+    EXPECT_EQ(doc["drive"]["sectors_per_track"], 63);
+    EXPECT_EQ(doc["drive"]["bytes_per_sector"], 512);
+    const auto expected = nlohmann::json::parse(R"([
+        {"abs_start": 63, "type": 11, "class": "FAT32", "color": 7993526,
+         "start_cylinder": 0, "cylinders": 124, "sectors": 2000000},
+        {"abs_start": 2000188, "type": 7, "class": "NTFS", "color": 15322623,
+         "start_cylinder": 124, "cylinders": 62, "sectors": 1000000},
+        {"abs_start": 3000313, "type": 131, "class": "Linux", "color": 8842220,
+         "start_cylinder": 186, "cylinders": 31, "sectors": 500000}])");
+    EXPECT_EQ(doc["partitions"], expected);
+
+    const SRun text = Cli("partitions --drive '" + image + "'");
+    EXPECT_EQ(text.Exit, 0);
+    EXPECT_NE(text.Out.find("NTFS"), std::string::npos);
+}
+
+TEST(Cli, ExitCodesAndMessages)
+{
+    CTempDir dir;
+    const std::string small = dir.File("small.img");
+    CreateSparseFile(small, kCylinderBytes - 512);
+    const std::string empty = dir.File("empty.img");
+    CreateSparseFile(empty, 0);
+    const struct
+    {
+        std::string Args;
+        int Exit;
+        const char* Says;
+    } cases[] = {
+        {"--version", 0, "ratemark-cli"},
+        {"--help", 0, "partitions"},
+        {"", 2, ""},
+        {"frobnicate", 2, ""},
+        {"partitions", 2, "--drive"},
+        {"partitions --drive " + dir.File("missing.img"), 1, "Can't open drive"},
+        {"partitions --drive " + dir.Path().string(), 1, "Can't open drive"},
+        {"partitions --drive /dev/null", 1, "Can't open drive"},
+        {"partitions --drive " + small, 1, "smaller than one cylinder"},
+        {"partitions --drive " + empty, 1, "smaller than one cylinder"},
+    };
+    for (const auto& c : cases)
+    {
+        const SRun run = Cli(c.Args, true);
+        EXPECT_EQ(run.Exit, c.Exit) << c.Args << ": " << run.Out;
+        EXPECT_NE(run.Out.find(c.Says), std::string::npos) << c.Args << ": " << run.Out;
+    }
+}
+
+TEST(Cli, ListIsValidJsonOrSaysNoDrive)
+{
+    const SRun run = Cli("list --json", true);
+    if (run.Exit == 1)
+    {
+        EXPECT_NE(run.Out.find("can't detect hard drives"), std::string::npos) << run.Out;
+        return;
+    }
+    ASSERT_EQ(run.Exit, 0) << run.Out;
+    const auto list = nlohmann::json::parse(run.Out);
+    ASSERT_TRUE(list.is_array());
+    for (size_t i = 0; i < list.size(); ++i)
+    {
+        EXPECT_EQ(list[i]["index"], i);
+        EXPECT_GT(list[i]["cylinders"].get<uint32_t>(), 0u);
+    }
+}

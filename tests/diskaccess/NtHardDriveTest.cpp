@@ -1,0 +1,226 @@
+// The physical-drive back-end on image files and fake drive namespaces.
+#include "diskaccess/NtHardDrive.h"
+#include "fixtures/DiskImage.h"
+#include "fixtures/TempDir.h"
+#include "platform/Errors.h"
+#include "platform/Memory.h"
+
+#include <gtest/gtest.h>
+#include <map>
+
+using namespace testing_fx;
+
+namespace {
+
+constexpr uint64_t kCylinderBytes = 255ull * 63 * 512;
+
+// Drive numbers mapped to files, with chosen open errors.
+class CFakeNamespace : public platform::IDriveNamespace
+{
+public:
+    std::map<uint32_t, std::string> Paths;
+    std::map<uint32_t, uint32_t> OpenErrors;
+    mutable std::vector<uint32_t> Opened;
+
+    std::string DrivePath(uint32_t n) const override
+    {
+        auto it = Paths.find(n);
+        return it == Paths.end() ? std::string() : it->second;
+    }
+    uint32_t OpenDrive(uint32_t n, platform::DeviceMode mode, platform::DeviceHandle* out,
+                       bool* bypassed) const override
+    {
+        Opened.push_back(n);
+        if (auto it = OpenErrors.find(n); it != OpenErrors.end())
+            return it->second;
+        return IDriveNamespace::OpenDrive(n, mode, out, bypassed);
+    }
+};
+
+class NtHardDriveTest : public ::testing::Test
+{
+protected:
+    CTempDir m_dir;
+    CFakeNamespace m_ns;
+
+    std::string Image(const std::string& name, uint64_t size)
+    {
+        const std::string path = m_dir.File(name);
+        CreateSparseFile(path, size);
+        return path;
+    }
+};
+
+} // namespace
+
+TEST_F(NtHardDriveTest, ReadChsAddressesBeyondFourGigabytes)
+{
+    // 600 cylinders of 255 × 63 × 512 bytes: about 4.9 GB, sparse.
+    const std::string path = Image("big.img", 600 * kCylinderBytes);
+    const uint32_t cylinder = 540, head = 7;
+    const uint64_t offset = (uint64_t{cylinder} * 255 + head) * 63 * 512;
+    ASSERT_GT(offset, 0x100000000ull);
+    WriteAt(path, offset, std::vector<uint8_t>(512, 0xA5));
+    m_ns.Paths[0] = path;
+
+    CNtHardDrive drive(m_ns);
+    ASSERT_TRUE(drive.Open(0, 600, 255, 63, 512));
+    platform::CPageBuffer buffer(63 * 512);
+    uint32_t got = 0;
+    drive.ResetReadTime();
+    EXPECT_EQ(drive.GetReadTime(), 0);
+    ASSERT_TRUE(drive.ReadChs(cylinder, head, 0, 63, buffer.Get(), &got));
+    EXPECT_EQ(got, 63u);
+    EXPECT_EQ(drive.GetErrorCode(), 0u);
+    EXPECT_EQ(buffer.Get()[0], 0xA5);
+    EXPECT_EQ(buffer.Get()[511], 0xA5);
+    EXPECT_EQ(buffer.Get()[512], 0x00);
+    EXPECT_GT(drive.GetReadTime(), 0);
+
+    // The same sector by its linear number, untimed.
+    drive.ResetReadTime();
+    ASSERT_TRUE(drive.ReadLba(static_cast<uint32_t>(offset / 512), 1, buffer.Get(), &got));
+    EXPECT_EQ(buffer.Get()[0], 0xA5);
+    EXPECT_EQ(drive.GetReadTime(), 0);
+    drive.Close();
+}
+
+TEST_F(NtHardDriveTest, ReadsPastTheEndFailWithTheirPosition)
+{
+    const std::string path = Image("small.img", 3 * kCylinderBytes);
+    m_ns.Paths[0] = path;
+    CNtHardDrive drive(m_ns);
+    ASSERT_TRUE(drive.Open(0, 3, 255, 63, 512));
+    platform::CPageBuffer buffer(64 * 512);
+    uint32_t got = 99;
+
+    // Linear: the position is that of the first sector asked for.
+    const uint32_t s = 3 * 255 * 63 + 2 * 63 + 5;
+    EXPECT_FALSE(drive.ReadLba(s, 1, buffer.Get(), &got));
+    EXPECT_EQ(drive.GetErrorCode(), platform::err::SectorNotFound);
+    EXPECT_EQ(got, 0u);
+    EXPECT_EQ(drive.GetErrorCylinder(), s / (255 * 63));
+    EXPECT_EQ(drive.GetErrorHead(), (s % (255 * 63)) / 63);
+
+    // A read that runs over the end: the whole sectors that arrived are counted.
+    drive.ResetReadTime();
+    EXPECT_FALSE(drive.ReadChs(2, 254, 40, 63, buffer.Get(), &got));
+    EXPECT_EQ(drive.GetErrorCode(), platform::err::SectorNotFound);
+    EXPECT_EQ(got, 23u);
+    EXPECT_EQ(drive.GetErrorCylinder(), 2u);
+    EXPECT_EQ(drive.GetErrorHead(), 254u);
+    EXPECT_GT(drive.GetReadTime(), 0);
+
+    // A successful read clears the code but keeps the position.
+    EXPECT_TRUE(drive.ReadChs(0, 0, 0, 1, buffer.Get(), &got));
+    EXPECT_EQ(drive.GetErrorCode(), 0u);
+    EXPECT_EQ(drive.GetErrorHead(), 254u);
+}
+
+TEST_F(NtHardDriveTest, ArgumentFailures)
+{
+    m_ns.Paths[0] = Image("a.img", kCylinderBytes);
+    CNtHardDrive drive(m_ns);
+    platform::CPageBuffer buffer(512);
+    uint32_t got = 7;
+
+    // Before any Open the sector size is 0.
+    drive.ResetReadTime();
+    EXPECT_FALSE(drive.ReadChs(0, 0, 0, 1, buffer.Get(), &got));
+    EXPECT_EQ(drive.GetErrorCode(), platform::err::InvalidParameter);
+    EXPECT_FALSE(drive.ReadLba(0, 1, buffer.Get(), &got));
+    EXPECT_EQ(drive.GetErrorCode(), platform::err::InvalidParameter);
+    EXPECT_EQ(got, 7u);
+
+    ASSERT_TRUE(drive.Open(0, 1, 255, 63, 512));
+    EXPECT_FALSE(drive.ReadChs(0, 0, 0, 1, buffer.Get(), nullptr));
+    EXPECT_EQ(drive.GetErrorCode(), platform::err::InvalidParameter);
+    EXPECT_FALSE(drive.ReadLba(0, 1, buffer.Get(), nullptr));
+    EXPECT_EQ(drive.GetErrorCode(), platform::err::InvalidParameter);
+    EXPECT_EQ(drive.GetReadTime(), 0);
+    EXPECT_EQ(drive.GetErrorCylinder(), 0u);
+
+    EXPECT_TRUE(drive.Close());
+    EXPECT_TRUE(drive.Close());
+    CNtHardDrive never(m_ns);
+    EXPECT_TRUE(never.Close());
+}
+
+TEST_F(NtHardDriveTest, OpenFailureKeepsTheErrorAndTheGeometry)
+{
+    CNtHardDrive drive(m_ns);
+    EXPECT_FALSE(drive.Open(4, 10, 255, 63, 512));
+    EXPECT_EQ(drive.GetErrorCode(), platform::err::FileNotFound);
+    EXPECT_EQ(drive.Geometry(), (GEOMETRY{4, 10, 255, 63, 512}));
+}
+
+TEST_F(NtHardDriveTest, GetDrivesProbesInOrderAndSkipsAbsentDrives)
+{
+    m_ns.Paths[0] = Image("d0.img", 10 * kCylinderBytes + 1000);
+    m_ns.Paths[2] = Image("d2.img", kCylinderBytes - 1);
+    m_ns.Paths[5] = m_dir.Path().string(); // a directory is no drive
+    m_ns.Paths[7] = Image("d7.img", 4 * kCylinderBytes);
+    CNtHardDrive drive(m_ns);
+    CDriveList list{GEOMETRY{9, 9, 9, 9, 9}};
+
+    EXPECT_EQ(drive.GetDrives(list), 3);
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0], (GEOMETRY{0, 10, 255, 63, 512}));
+    EXPECT_EQ(list[1], (GEOMETRY{2, 0, 255, 63, 512}));
+    EXPECT_EQ(list[2], (GEOMETRY{7, 4, 255, 63, 512}));
+    EXPECT_EQ(m_ns.Opened.size(), 20u);
+}
+
+TEST_F(NtHardDriveTest, GetDrivesStopsWhenAccessIsRefused)
+{
+    m_ns.Paths[0] = Image("d0.img", kCylinderBytes);
+    m_ns.Paths[1] = Image("d1.img", kCylinderBytes);
+    m_ns.Paths[3] = Image("d3.img", kCylinderBytes);
+    m_ns.OpenErrors[1] = platform::err::NotReady;
+    m_ns.OpenErrors[2] = platform::err::AccessDenied;
+    CNtHardDrive drive(m_ns);
+    CDriveList list;
+    EXPECT_EQ(drive.GetDrives(list), 1);
+    EXPECT_EQ(m_ns.Opened, (std::vector<uint32_t>{0, 1, 2}));
+    EXPECT_EQ(drive.GetErrorCode(), platform::err::AccessDenied);
+
+    m_ns.OpenErrors[0] = platform::err::AccessDenied;
+    m_ns.Opened.clear();
+    EXPECT_EQ(drive.GetDrives(list), 0);
+    EXPECT_TRUE(list.empty());
+    EXPECT_EQ(m_ns.Opened, std::vector<uint32_t>{0});
+}
+
+TEST_F(NtHardDriveTest, GeometryFromSizeKeepsTheLowHalfOfTheCylinders)
+{
+    const uint64_t cylinders = 0x100000005ull;
+    const auto g = CNtHardDrive::GeometryFromSize(3, {cylinders * kCylinderBytes + 17, 512});
+    EXPECT_EQ(g, (GEOMETRY{3, 5, 255, 63, 512}));
+    const auto g4k = CNtHardDrive::GeometryFromSize(1, {7 * 255ull * 63 * 4096, 4096});
+    EXPECT_EQ(g4k, (GEOMETRY{1, 7, 255, 63, 4096}));
+}
+
+TEST_F(NtHardDriveTest, PathDrivesGetTheirOwnNumbers)
+{
+    const std::string a = Image("a.img", 2 * kCylinderBytes);
+    const std::string b = Image("b.img", 3 * kCylinderBytes);
+    WriteAt(b, 0, TableSector({{0x83, 63, 1000}}));
+    CNtHardDrive drive(m_ns);
+    GEOMETRY ga, gb;
+    ASSERT_EQ(drive.AddPathDrive(a, &ga), 0u);
+    ASSERT_EQ(drive.AddPathDrive(b, &gb), 0u);
+    EXPECT_EQ(ga, (GEOMETRY{CNtHardDrive::kFirstPathDrive, 2, 255, 63, 512}));
+    EXPECT_EQ(gb.Drive, CNtHardDrive::kFirstPathDrive + 1);
+    EXPECT_EQ(drive.DrivePath(gb.Drive), b);
+
+    ASSERT_TRUE(drive.Open(gb.Drive, gb.Cylinders, gb.TracksPerCylinder, gb.SectorsPerTrack,
+                           gb.BytesPerSector));
+    EXPECT_TRUE(drive.AnalysePartitions());
+    EXPECT_EQ(drive.GetPartitionCount(), 1);
+    drive.Close();
+
+    GEOMETRY none;
+    EXPECT_EQ(drive.AddPathDrive(m_dir.File("missing.img"), &none), platform::err::FileNotFound);
+    EXPECT_EQ(drive.AddPathDrive(m_dir.Path().string(), &none), platform::err::Directory);
+    EXPECT_EQ(drive.AddPathDrive("/dev/null", &none), platform::err::InvalidFunction);
+}

@@ -1,0 +1,82 @@
+// Opening, sizing and reading devices and image files read-only.
+#include "platform/Device.h"
+
+#include "fixtures/DiskImage.h"
+#include "fixtures/TempDir.h"
+#include "platform/Errors.h"
+#include "platform/Memory.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using namespace testing_fx;
+
+TEST(Device, ImageFileSizeAndPositionedRead)
+{
+    CTempDir dir;
+    const std::string path = dir.File("disk.img");
+    CreateSparseFile(path, 1 << 20);
+    WriteAt(path, 4096, std::vector<uint8_t>(512, 0x5A));
+
+    for (auto mode : {platform::DeviceMode::Buffered, platform::DeviceMode::Unbuffered})
+    {
+        platform::DeviceHandle device;
+        bool bypassed = false;
+        ASSERT_EQ(platform::DeviceOpen(path, mode, &device, &bypassed), 0u);
+        EXPECT_EQ(bypassed, mode == platform::DeviceMode::Unbuffered);
+        platform::DeviceSize size;
+        ASSERT_EQ(platform::DeviceQuerySize(device, &size), 0u);
+        EXPECT_EQ(size.Bytes, 1u << 20);
+        EXPECT_EQ(size.BytesPerSector, 512u);
+
+        platform::CPageBuffer buffer(4096);
+        uint32_t got = 0;
+        EXPECT_EQ(platform::DeviceRead(device, 4096, buffer.Get(), 1024, &got), 0u);
+        EXPECT_EQ(got, 1024u);
+        EXPECT_EQ(buffer.Get()[0], 0x5A);
+        EXPECT_EQ(buffer.Get()[600], 0x00);
+        // The end of the file: fewer bytes than asked is a failed read.
+        EXPECT_EQ(platform::DeviceRead(device, (1 << 20) - 512, buffer.Get(), 1024, &got),
+                  platform::err::SectorNotFound);
+        EXPECT_EQ(got, 512u);
+        platform::DeviceClose(device);
+    }
+}
+
+TEST(Device, RefusesWhatIsNoDisk)
+{
+    CTempDir dir;
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const struct
+    {
+        std::string Path;
+        uint32_t Error;
+    } cases[] = {
+        {dir.File("missing"), platform::err::FileNotFound},
+        {dir.File("missing/deeper"), platform::err::FileNotFound},
+        {"", platform::err::FileNotFound},
+        {dir.Path().string(), platform::err::Directory},
+        {"/dev/null", platform::err::InvalidFunction},
+        {"/dev/zero", platform::err::InvalidFunction},
+        {fifo, platform::err::InvalidFunction}, // and the open does not wait for a writer
+    };
+    for (const auto& c : cases)
+    {
+        platform::DeviceHandle device = 42;
+        EXPECT_EQ(platform::DeviceOpen(c.Path, platform::DeviceMode::Unbuffered, &device), c.Error)
+            << c.Path;
+        EXPECT_EQ(device, platform::kInvalidDevice);
+    }
+}
+
+TEST(Device, PageBuffersAreAlignedAndZeroed)
+{
+    platform::CPageBuffer buffer(100);
+    ASSERT_TRUE(buffer);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(buffer.Get()) % platform::PageSize(), 0u);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(buffer.Get()[i], 0);
+    EXPECT_EQ(platform::AllocPages(0), nullptr);
+    platform::FreePages(nullptr);
+}
