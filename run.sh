@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")" && pwd)
 cd "$root"
 scripts/setup.sh
 mkdir -p build
-scripts/build.sh build/release "" -DBUILD_TESTING=OFF
+BUILD_TARGET=ratemark-cli scripts/build.sh build/release "" -DBUILD_TESTING=ON
 cli=build/release/cli/ratemark-cli
 
 sample=build/sample
