@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up, builds and runs the whole test suite: plain, then under AddressSanitizer+UBSan
-# and ThreadSanitizer.
+# and ThreadSanitizer, then fuzzes the partition walk for a minute.
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 cd "$root"
@@ -22,4 +22,5 @@ export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 run_suite build/release ""
 run_suite build/asan "address,undefined"
 run_suite build/tsan "thread"
+scripts/fuzz.sh 60
 echo "All test suites passed."

@@ -6,7 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev
-    fdisk util-linux
+    fdisk util-linux python3
 )
 
 missing=()
