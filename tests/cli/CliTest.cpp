@@ -4,10 +4,12 @@
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
+#include <sys/stat.h>
 
 using namespace testing_fx;
 
-namespace {
+namespace
+{
 
 struct SRun
 {
@@ -19,8 +21,8 @@ struct SRun
 SRun Cli(const std::string& args, bool foldErr = false)
 {
     SRun run;
-    run.Exit = RunCommand(std::string(RATEMARK_CLI) + " " + args + (foldErr ? " 2>&1" : " 2>/dev/null"),
-                          &run.Out);
+    run.Exit = RunCommand(
+        std::string(RATEMARK_CLI) + " " + args + (foldErr ? " 2>&1" : " 2>/dev/null"), &run.Out);
     return run;
 }
 
@@ -107,4 +109,28 @@ TEST(Cli, ListIsValidJsonOrSaysNoDrive)
         EXPECT_EQ(list[i]["index"], i);
         EXPECT_GT(list[i]["cylinders"].get<uint32_t>(), 0u);
     }
+}
+
+TEST(Cli, UserWithoutRightsToDrives)
+{
+    if (!IsRoot())
+        GTEST_SKIP() << "needs root to run the program as nobody";
+    CTempDir dir;
+    const std::string image = dir.File("private.img");
+    CreateSparseFile(image, 2 * kCylinderBytes);
+    chmod(image.c_str(), 0600);
+    chmod(dir.Path().c_str(), 0755);
+    const std::string asNobody = "setpriv --reuid=nobody --regid=nogroup --clear-groups ";
+
+    std::string out;
+    EXPECT_EQ(RunCommand(asNobody + RATEMARK_CLI + " list 2>&1", &out), 1);
+    EXPECT_NE(out.find("Application can't detect hard drives in your system.\nSorry!"),
+              std::string::npos)
+        << out;
+
+    out.clear();
+    EXPECT_EQ(RunCommand(asNobody + RATEMARK_CLI + " partitions --drive " + image + " 2>&1", &out),
+              1);
+    EXPECT_NE(out.find("Can't open drive"), std::string::npos) << out;
+    EXPECT_NE(out.find("access denied"), std::string::npos) << out;
 }
