@@ -3,7 +3,8 @@
 
 #include <CLI/CLI.hpp>
 
-namespace cli {
+namespace cli
+{
 
 enum ExitCode
 {

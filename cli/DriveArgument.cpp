@@ -9,9 +9,11 @@
 #include <charconv>
 #include <cstdio>
 
-namespace cli {
+namespace cli
+{
 
-namespace {
+namespace
+{
 
 constexpr uint32_t kStrCantOpenDrive = 10000;
 constexpr uint32_t kStrNoDrives = 10006;
@@ -75,10 +77,10 @@ int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* ou
         const uint32_t error = nt->AddPathDrive(arg, &out->Geometry);
         if (error != 0)
         {
-            std::fprintf(stderr, "%s\n",
-                         DescribeError(std::string(res::LoadString(kStrCantOpenDrive)) + ": " + arg,
-                                       error)
-                             .c_str());
+            std::fprintf(
+                stderr, "%s\n",
+                DescribeError(std::string(res::LoadString(kStrCantOpenDrive)) + ": " + arg, error)
+                    .c_str());
             return kExitFailure;
         }
         if (out->Geometry.Cylinders == 0)
@@ -99,11 +101,11 @@ int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* ou
     if (!drive->Open(g.Drive, g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack,
                      g.BytesPerSector))
     {
-        std::fprintf(stderr, "%s\n",
-                     DescribeError(std::string(res::LoadString(kStrCantOpenDrive)) + ": " +
-                                       out->Path,
-                                   drive->GetErrorCode())
-                         .c_str());
+        std::fprintf(
+            stderr, "%s\n",
+            DescribeError(std::string(res::LoadString(kStrCantOpenDrive)) + ": " + out->Path,
+                          drive->GetErrorCode())
+                .c_str());
         return kExitFailure;
     }
     if (CNtHardDrive* nt = core.GetNtDrive(); nt && !nt->IsCacheBypassed())

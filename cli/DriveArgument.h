@@ -7,7 +7,8 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-namespace cli {
+namespace cli
+{
 
 struct SResolvedDrive
 {

@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <iostream>
 
-namespace cli {
+namespace cli
+{
 
 CListCommand::CListCommand(CLI::App& parent)
     : m_pApp(parent.add_subcommand("list", "List the drives that can be measured"))

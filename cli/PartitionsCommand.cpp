@@ -6,7 +6,8 @@
 #include <cstdio>
 #include <iostream>
 
-namespace cli {
+namespace cli
+{
 
 CPartitionsCommand::CPartitionsCommand(CLI::App& parent)
     : m_pApp(parent.add_subcommand("partitions", "Show a drive's partitions"))
@@ -55,8 +56,8 @@ int CPartitionsCommand::Perform()
         std::printf("No partitions.\n");
         return kExitOk;
     }
-    std::printf("%-3s %12s %-5s %-10s %10s %10s %12s\n", "#", "Start", "Type", "Class",
-                "Start cyl", "Cylinders", "Sectors");
+    std::printf("%-3s %12s %-5s %-10s %10s %10s %12s\n", "#", "Start", "Type", "Class", "Start cyl",
+                "Cylinders", "Sectors");
     int n = 0;
     for (const auto& p : parts)
         std::printf("%-3d %12u 0x%02X  %-10s %10u %10u %12u\n", ++n, p["abs_start"].get<uint32_t>(),

@@ -9,7 +9,7 @@
 // One drive's geometry.
 struct GEOMETRY
 {
-    int32_t Drive = 0;              // the back-end's own drive number
+    int32_t Drive = 0; // the back-end's own drive number
     uint32_t Cylinders = 0;
     uint32_t TracksPerCylinder = 0; // heads
     uint32_t SectorsPerTrack = 0;

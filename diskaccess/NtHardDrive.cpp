@@ -6,7 +6,8 @@
 
 #include <climits>
 
-namespace {
+namespace
+{
 
 constexpr int32_t kProbedDrives = 20;
 constexpr uint32_t kHeads = 255;
@@ -63,8 +64,8 @@ uint32_t CNtHardDrive::AddPathDrive(const std::string& path, GEOMETRY* geometry)
     if (error != 0)
         return error;
     m_pathDrives.push_back(path);
-    *geometry = GeometryFromSize(kFirstPathDrive + static_cast<int32_t>(m_pathDrives.size() - 1),
-                                 size);
+    *geometry =
+        GeometryFromSize(kFirstPathDrive + static_cast<int32_t>(m_pathDrives.size() - 1), size);
     return 0;
 }
 
@@ -93,8 +94,8 @@ BOOL CNtHardDrive::Close()
     return 1;
 }
 
-uint32_t CNtHardDrive::ReadAt(uint64_t offset, uint32_t count, void* buffer,
-                              uint32_t* sectorsRead, int64_t* readTime)
+uint32_t CNtHardDrive::ReadAt(uint64_t offset, uint32_t count, void* buffer, uint32_t* sectorsRead,
+                              int64_t* readTime)
 {
     const uint32_t bytesPerSector = m_Geometry.BytesPerSector;
     m_dwLastError = 0;
@@ -104,8 +105,8 @@ uint32_t CNtHardDrive::ReadAt(uint64_t offset, uint32_t count, void* buffer,
         return platform::err::NegativeSeek;
     uint32_t bytesRead = 0;
     const int64_t before = platform::PerformanceCounter();
-    const uint32_t error = platform::DeviceRead(m_hDevice, offset, buffer,
-                                                count * bytesPerSector, &bytesRead);
+    const uint32_t error =
+        platform::DeviceRead(m_hDevice, offset, buffer, count * bytesPerSector, &bytesRead);
     const int64_t after = platform::PerformanceCounter();
     *sectorsRead = bytesRead / bytesPerSector;
     if (readTime)

@@ -8,7 +8,8 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace {
+namespace
+{
 
 constexpr size_t kTableOffset = 446;
 constexpr uint32_t kStrOutOfMemory = 10007;
@@ -136,8 +137,7 @@ BOOL CPartitionAnalyser::AnalysePartitions()
     return result;
 }
 
-BOOL CPartitionAnalyser::ReadPartitionTable(uint32_t sector, uint32_t extendedBase,
-                                            uint8_t* buffer)
+BOOL CPartitionAnalyser::ReadPartitionTable(uint32_t sector, uint32_t extendedBase, uint8_t* buffer)
 {
     // A chain that leads back to a table of this walk would never end, and one without
     // end in sight would exhaust the stack: such a link is treated like an unreadable

@@ -9,8 +9,8 @@
 // One entry of the partition list.
 struct SPartEntry
 {
-    uint32_t AbsStart = 0;   // table sector + relative start, wrapping at 32 bits
-    uint8_t RawEntry[16]{};  // the table entry exactly as read
+    uint32_t AbsStart = 0;  // table sector + relative start, wrapping at 32 bits
+    uint8_t RawEntry[16]{}; // the table entry exactly as read
 
     uint8_t Type() const { return RawEntry[4]; }
     uint32_t RelativeStart() const;

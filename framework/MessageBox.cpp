@@ -6,9 +6,11 @@
 #include <atomic>
 #include <cstdio>
 
-namespace fw {
+namespace fw
+{
 
-namespace {
+namespace
+{
 
 class CConsoleMessageBox : public IMessageBoxService
 {

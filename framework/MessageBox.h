@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 
-namespace fw {
+namespace fw
+{
 
 // Buttons and icons of a message box; combine one of each.
 enum : unsigned

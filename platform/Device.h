@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 
-namespace platform {
+namespace platform
+{
 
 using DeviceHandle = intptr_t;
 inline constexpr DeviceHandle kInvalidDevice = -1;

@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-namespace platform {
+namespace platform
+{
 
 class IDriveNamespace
 {

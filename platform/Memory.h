@@ -4,7 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace platform {
+namespace platform
+{
 
 // The size of a memory page in bytes.
 size_t PageSize();

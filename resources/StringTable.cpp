@@ -5,8 +5,10 @@
 #include <cstddef>
 #include <iterator>
 
-namespace res {
-namespace {
+namespace res
+{
+namespace
+{
 
 struct Entry
 {
@@ -49,8 +51,8 @@ constexpr Entry kStrings[] = {
     {10019, "%u"},
     {10020, "Cylinders tested"},
     {10021, "%u"},
-    {10022, "HardDrive%d"}, // document title
-    {10023, "Hard drive %d"}, // drive selector item
+    {10022, "HardDrive%d"},                           // document title
+    {10023, "Hard drive %d"},                         // drive selector item
     {10024, "for Windows 9x/Me/NT4/2000/XP/Vista/7"}, // splash
     {10025, "Heads"},
     {10026, "%u"},
@@ -66,7 +68,7 @@ constexpr Entry kStrings[] = {
     {10036, "%u"},
     {10037, "Test time"},
     {10038, "%0u:%02u"},
-    {10039, "Value"}, // data list column header
+    {10039, "Value"},      // data list column header
     {10040, "Version %s"}, // splash
     {10041, "SELECTED"},
     {10042, "Information"}, // tab caption

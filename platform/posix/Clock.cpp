@@ -3,7 +3,8 @@
 
 #include <time.h>
 
-namespace platform {
+namespace platform
+{
 
 int64_t PerformanceCounter()
 {

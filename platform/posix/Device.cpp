@@ -11,9 +11,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform {
+namespace platform
+{
 
-namespace {
+namespace
+{
 
 int Fd(DeviceHandle device)
 {
@@ -38,7 +40,9 @@ uint32_t DeviceOpen(const std::string& path, DeviceMode mode, DeviceHandle* out,
     const int probeFd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (probeFd < 0)
         return Win32ErrorFromErrno(errno);
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (fstat(probeFd, &st) != 0)
     {
         const int e = errno;
@@ -89,7 +93,9 @@ uint32_t DeviceOpen(const std::string& path, DeviceMode mode, DeviceHandle* out,
 uint32_t DeviceQuerySize(DeviceHandle device, DeviceSize* out)
 {
     *out = DeviceSize{};
-    struct stat st{};
+    struct stat st
+    {
+    };
     if (fstat(Fd(device), &st) != 0)
         return Win32ErrorFromErrno(errno);
     if (S_ISBLK(st.st_mode))

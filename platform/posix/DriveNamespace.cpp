@@ -12,7 +12,8 @@
 
 namespace fs = std::filesystem;
 
-namespace platform {
+namespace platform
+{
 
 uint32_t IDriveNamespace::OpenDrive(uint32_t n, DeviceMode mode, DeviceHandle* out,
                                     bool* cacheBypassed) const
@@ -26,9 +27,11 @@ uint32_t IDriveNamespace::OpenDrive(uint32_t n, DeviceMode mode, DeviceHandle* o
     return DeviceOpen(path, mode, out, cacheBypassed);
 }
 
-namespace {
+namespace
+{
 
-constexpr std::array<std::string_view, 6> kDiskPrefixes = {"sd", "nvme", "vd", "hd", "mmcblk", "xvd"};
+constexpr std::array<std::string_view, 6> kDiskPrefixes = {"sd", "nvme",   "vd",
+                                                           "hd", "mmcblk", "xvd"};
 
 bool StartsWith(const std::string& s, std::string_view prefix)
 {
@@ -46,8 +49,8 @@ bool IsRealDisk(const std::string& name)
 
 bool IsLoop(const std::string& name)
 {
-    return StartsWith(name, "loop") &&
-           std::all_of(name.begin() + 4, name.end(), [](unsigned char c) { return std::isdigit(c); });
+    return StartsWith(name, "loop") && std::all_of(name.begin() + 4, name.end(),
+                                                   [](unsigned char c) { return std::isdigit(c); });
 }
 
 // A loop device is attached when the kernel shows its backing file.
@@ -65,7 +68,8 @@ std::vector<std::string> Runs(const std::string& s)
     {
         const bool digit = std::isdigit(static_cast<unsigned char>(s[i]));
         size_t j = i;
-        while (j < s.size() && static_cast<bool>(std::isdigit(static_cast<unsigned char>(s[j]))) == digit)
+        while (j < s.size() &&
+               static_cast<bool>(std::isdigit(static_cast<unsigned char>(s[j]))) == digit)
             ++j;
         runs.push_back(s.substr(i, j - i));
         i = j;
@@ -109,8 +113,10 @@ bool DiskNameLess(const std::string& a, const std::string& b)
         if (xd)
         {
             // Numerically, without converting: leading zeros off, then length, then digits.
-            const std::string_view xv = std::string_view(x).substr(std::min(x.find_first_not_of('0'), x.size()));
-            const std::string_view yv = std::string_view(y).substr(std::min(y.find_first_not_of('0'), y.size()));
+            const std::string_view xv =
+                std::string_view(x).substr(std::min(x.find_first_not_of('0'), x.size()));
+            const std::string_view yv =
+                std::string_view(y).substr(std::min(y.find_first_not_of('0'), y.size()));
             if (xv.size() != yv.size())
                 return xv.size() < yv.size();
             if (xv != yv)

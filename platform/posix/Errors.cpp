@@ -3,7 +3,8 @@
 
 #include <cerrno>
 
-namespace platform {
+namespace platform
+{
 
 uint32_t Win32ErrorFromErrno(int e)
 {

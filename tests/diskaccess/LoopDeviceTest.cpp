@@ -1,7 +1,7 @@
 // Real block devices: loop devices over image files (needs root).
+#include "fixtures/LoopDevice.h"
 #include "diskaccess/NtHardDrive.h"
 #include "fixtures/DiskImage.h"
-#include "fixtures/LoopDevice.h"
 #include "fixtures/TempDir.h"
 #include "platform/Memory.h"
 
@@ -10,7 +10,8 @@
 
 using namespace testing_fx;
 
-namespace {
+namespace
+{
 
 // The machine's drives, narrowed to one loop device so that the test does not depend on
 // which other disks the machine lets us open.

@@ -10,7 +10,8 @@
 
 using namespace testing_fx;
 
-namespace {
+namespace
+{
 
 constexpr uint64_t kCylinderBytes = 255ull * 63 * 512;
 

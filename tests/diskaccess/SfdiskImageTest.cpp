@@ -8,7 +8,8 @@
 
 using namespace testing_fx;
 
-namespace {
+namespace
+{
 
 struct SSfdiskPart
 {
@@ -28,9 +29,9 @@ std::vector<SSfdiskPart> SfdiskList(const std::string& image)
     {
         const std::string node = p["node"];
         const auto digits = node.find_last_not_of("0123456789") + 1;
-        parts.push_back({std::stoi(node.substr(digits)), p["start"].get<uint32_t>(),
-                         p["size"].get<uint32_t>(),
-                         static_cast<uint8_t>(std::stoul(p["type"].get<std::string>(), nullptr, 16))});
+        parts.push_back(
+            {std::stoi(node.substr(digits)), p["start"].get<uint32_t>(), p["size"].get<uint32_t>(),
+             static_cast<uint8_t>(std::stoul(p["type"].get<std::string>(), nullptr, 16))});
     }
     return parts;
 }

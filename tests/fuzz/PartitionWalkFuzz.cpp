@@ -5,7 +5,8 @@
 #include <cstdint>
 #include <cstring>
 
-namespace {
+namespace
+{
 
 // A drive whose sectors are the fuzzer's bytes; reads past the end fail like a short device.
 class CImageDrive : public CPartitionAnalyser
@@ -14,8 +15,8 @@ public:
     CImageDrive(const uint8_t* data, size_t size, uint32_t heads, uint32_t sectorsPerTrack)
         : m_pData(data), m_nSize(size)
     {
-        m_Geometry = GEOMETRY{0, static_cast<uint32_t>(size / 512 / 16065), heads, sectorsPerTrack,
-                              512};
+        m_Geometry =
+            GEOMETRY{0, static_cast<uint32_t>(size / 512 / 16065), heads, sectorsPerTrack, 512};
     }
 
     BOOL Open(int32_t, uint32_t, uint32_t, uint32_t, uint32_t) override { return 1; }

@@ -14,9 +14,9 @@ TEST(DriveNamespace, RealDisksInNaturalOrderThenAttachedLoops)
 {
     CTempDir dir;
     const fs::path block = dir.Path() / "block";
-    for (const char* name : {"sdb", "loop10", "sdaa", "ram0", "zram0", "dm-0", "md127", "loop2",
-                             "nvme0n10", "sda", "loop1", "nvme0n2", "vda", "sdz", "mmcblk0",
-                             "mmcblk0rpmb", "sr0"})
+    for (const char* name :
+         {"sdb", "loop10", "sdaa", "ram0", "zram0", "dm-0", "md127", "loop2", "nvme0n10", "sda",
+          "loop1", "nvme0n2", "vda", "sdz", "mmcblk0", "mmcblk0rpmb", "sr0"})
         fs::create_directories(block / name);
     // Attached loop devices show their backing file.
     for (const char* name : {"loop10", "loop2"})
@@ -26,7 +26,7 @@ TEST(DriveNamespace, RealDisksInNaturalOrderThenAttachedLoops)
     }
 
     platform::CSysfsDriveNamespace ns(block.string(), "/fake/dev");
-    const std::vector<std::string> expected = {"mmcblk0", "nvme0n2", "nvme0n10", "sda", "sdb",
+    const std::vector<std::string> expected = {"mmcblk0", "nvme0n2", "nvme0n10", "sda",   "sdb",
                                                "sdz",     "sdaa",    "vda",      "loop2", "loop10"};
     EXPECT_EQ(ns.ListDisks(), expected);
     EXPECT_EQ(ns.DrivePath(0), "/fake/dev/mmcblk0");
@@ -47,9 +47,8 @@ TEST(DriveNamespace, MissingSysfsHasNoDrives)
 TEST(DriveNamespace, NaturalNameOrder)
 {
     const std::pair<const char*, const char*> ordered[] = {
-        {"sda", "sdb"},          {"sdz", "sdaa"},       {"sdaa", "sdab"},
-        {"nvme0n2", "nvme0n10"}, {"nvme1n1", "nvme10n1"}, {"loop9", "loop10"},
-        {"hda", "sda"},          {"loop007", "loop8"},
+        {"sda", "sdb"},          {"sdz", "sdaa"},     {"sdaa", "sdab"}, {"nvme0n2", "nvme0n10"},
+        {"nvme1n1", "nvme10n1"}, {"loop9", "loop10"}, {"hda", "sda"},   {"loop007", "loop8"},
     };
     for (const auto& [a, b] : ordered)
     {

@@ -11,8 +11,8 @@ TEST(Errors, MapsErrnoToWin32Numbers)
         int Errno;
         uint32_t Win32;
     } cases[] = {
-        {0, 0},        {EACCES, 5}, {EPERM, 5},     {ENOENT, 2},   {ENXIO, 2},
-        {ENODEV, 2},   {EIO, 23},   {EINVAL, 87},   {ENOMEM, 8},   {ENOTDIR, 3},
+        {0, 0},          {EACCES, 5},   {EPERM, 5},        {ENOENT, 2}, {ENXIO, 2},
+        {ENODEV, 2},     {EIO, 23},     {EINVAL, 87},      {ENOMEM, 8}, {ENOTDIR, 3},
         {ENOMEDIUM, 21}, {EISDIR, 267}, {EOVERFLOW, 1117},
     };
     for (const auto& c : cases)

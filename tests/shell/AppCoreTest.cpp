@@ -6,7 +6,8 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 
-namespace {
+namespace
+{
 
 class CListedDrive : public testing_fx::CMemoryDrive
 {
