@@ -3,8 +3,7 @@
 
 #include <CLI/CLI.hpp>
 
-namespace cli
-{
+namespace cli {
 
 enum ExitCode
 {

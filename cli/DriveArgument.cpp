@@ -9,11 +9,9 @@
 #include <charconv>
 #include <cstdio>
 
-namespace cli
-{
+namespace cli {
 
-namespace
-{
+namespace {
 
 constexpr uint32_t kStrCantOpenDrive = 10000;
 constexpr uint32_t kStrNoDrives = 10006;

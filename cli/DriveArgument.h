@@ -7,8 +7,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-namespace cli
-{
+namespace cli {
 
 struct SResolvedDrive
 {

@@ -5,8 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
-namespace cli
-{
+namespace cli {
 
 CListCommand::CListCommand(CLI::App& parent)
     : m_pApp(parent.add_subcommand("list", "List the drives that can be measured"))

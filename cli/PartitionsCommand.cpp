@@ -6,8 +6,7 @@
 #include <cstdio>
 #include <iostream>
 
-namespace cli
-{
+namespace cli {
 
 CPartitionsCommand::CPartitionsCommand(CLI::App& parent)
     : m_pApp(parent.add_subcommand("partitions", "Show a drive's partitions"))

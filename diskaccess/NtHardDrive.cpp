@@ -6,8 +6,7 @@
 
 #include <climits>
 
-namespace
-{
+namespace {
 
 constexpr int32_t kProbedDrives = 20;
 constexpr uint32_t kHeads = 255;

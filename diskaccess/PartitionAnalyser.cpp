@@ -8,8 +8,7 @@
 #include <cstring>
 #include <stdexcept>
 
-namespace
-{
+namespace {
 
 constexpr size_t kTableOffset = 446;
 constexpr uint32_t kStrOutOfMemory = 10007;

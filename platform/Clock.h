@@ -3,8 +3,7 @@
 
 #include <cstdint>
 
-namespace platform
-{
+namespace platform {
 
 // The current value of the high-resolution counter, in ticks.
 int64_t PerformanceCounter();

@@ -4,8 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace platform
-{
+namespace platform {
 
 using DeviceHandle = intptr_t;
 inline constexpr DeviceHandle kInvalidDevice = -1;

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace platform
-{
+namespace platform {
 
 class IDriveNamespace
 {

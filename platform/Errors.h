@@ -4,11 +4,9 @@
 #include <cstdint>
 #include <string>
 
-namespace platform
-{
+namespace platform {
 
-namespace err
-{
+namespace err {
 inline constexpr uint32_t Success = 0;
 inline constexpr uint32_t InvalidFunction = 1;
 inline constexpr uint32_t FileNotFound = 2;

@@ -4,8 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-namespace platform
-{
+namespace platform {
 
 // The size of a memory page in bytes.
 size_t PageSize();

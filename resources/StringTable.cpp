@@ -5,10 +5,8 @@
 #include <cstddef>
 #include <iterator>
 
-namespace res
-{
-namespace
-{
+namespace res {
+namespace {
 
 struct Entry
 {

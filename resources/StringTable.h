@@ -3,8 +3,7 @@
 
 #include <cstdint>
 
-namespace res
-{
+namespace res {
 
 // Returns the text of string id, or nullptr when the table has no such entry.
 const char* FindString(uint32_t id);

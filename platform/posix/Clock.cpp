@@ -3,8 +3,7 @@
 
 #include <time.h>
 
-namespace platform
-{
+namespace platform {
 
 int64_t PerformanceCounter()
 {

@@ -11,11 +11,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace platform
-{
+namespace platform {
 
-namespace
-{
+namespace {
 
 int Fd(DeviceHandle device)
 {
@@ -41,8 +39,7 @@ uint32_t DeviceOpen(const std::string& path, DeviceMode mode, DeviceHandle* out,
     if (probeFd < 0)
         return Win32ErrorFromErrno(errno);
     struct stat st
-    {
-    };
+    {};
     if (fstat(probeFd, &st) != 0)
     {
         const int e = errno;
@@ -94,8 +91,7 @@ uint32_t DeviceQuerySize(DeviceHandle device, DeviceSize* out)
 {
     *out = DeviceSize{};
     struct stat st
-    {
-    };
+    {};
     if (fstat(Fd(device), &st) != 0)
         return Win32ErrorFromErrno(errno);
     if (S_ISBLK(st.st_mode))

@@ -12,8 +12,7 @@
 
 namespace fs = std::filesystem;
 
-namespace platform
-{
+namespace platform {
 
 uint32_t IDriveNamespace::OpenDrive(uint32_t n, DeviceMode mode, DeviceHandle* out,
                                     bool* cacheBypassed) const
@@ -27,8 +26,7 @@ uint32_t IDriveNamespace::OpenDrive(uint32_t n, DeviceMode mode, DeviceHandle* o
     return DeviceOpen(path, mode, out, cacheBypassed);
 }
 
-namespace
-{
+namespace {
 
 constexpr std::array<std::string_view, 6> kDiskPrefixes = {"sd", "nvme",   "vd",
                                                            "hd", "mmcblk", "xvd"};
@@ -133,8 +131,7 @@ bool DiskNameLess(const std::string& a, const std::string& b)
 
 CSysfsDriveNamespace::CSysfsDriveNamespace(std::string sysBlockDir, std::string devDir)
     : m_strSysBlock(std::move(sysBlockDir)), m_strDev(std::move(devDir))
-{
-}
+{}
 
 std::vector<std::string> CSysfsDriveNamespace::ListDisks() const
 {

@@ -3,8 +3,7 @@
 
 #include <cerrno>
 
-namespace platform
-{
+namespace platform {
 
 uint32_t Win32ErrorFromErrno(int e)
 {

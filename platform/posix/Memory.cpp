@@ -5,13 +5,11 @@
 #include <cstring>
 #include <unistd.h>
 
-namespace platform
-{
+namespace platform {
 
 size_t PageSize()
 {
-    static const size_t page = []
-    {
+    static const size_t page = [] {
         const long n = sysconf(_SC_PAGESIZE);
         return n > 0 ? static_cast<size_t>(n) : size_t{4096};
     }();

@@ -8,8 +8,7 @@
 
 using namespace testing_fx;
 
-namespace
-{
+namespace {
 
 struct SRun
 {

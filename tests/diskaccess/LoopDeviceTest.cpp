@@ -10,8 +10,7 @@
 
 using namespace testing_fx;
 
-namespace
-{
+namespace {
 
 // The machine's drives, narrowed to one loop device so that the test does not depend on
 // which other disks the machine lets us open.

@@ -10,8 +10,7 @@
 
 using namespace testing_fx;
 
-namespace
-{
+namespace {
 
 constexpr uint64_t kCylinderBytes = 255ull * 63 * 512;
 

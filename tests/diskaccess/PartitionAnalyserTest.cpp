@@ -11,8 +11,7 @@ using testing_fx::RawEntryBytes;
 using testing_fx::SRawPart;
 using testing_fx::TableSector;
 
-namespace
-{
+namespace {
 
 struct SExpected
 {

@@ -5,8 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace
-{
+namespace {
 
 // A drive whose sectors are the fuzzer's bytes; reads past the end fail like a short device.
 class CImageDrive : public CPartitionAnalyser

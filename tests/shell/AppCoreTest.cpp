@@ -6,8 +6,7 @@
 #include <gtest/gtest.h>
 #include <stdexcept>
 
-namespace
-{
+namespace {
 
 class CListedDrive : public testing_fx::CMemoryDrive
 {
