@@ -7,6 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev
     fdisk util-linux python3
+    libfuse3-dev fuse3
 )
 
 missing=()
