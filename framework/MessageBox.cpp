@@ -1,16 +1,15 @@
 // The message-box service and its console default.
 #include "framework/MessageBox.h"
 
+#include "framework/MessageQueue.h"
 #include "resources/StringTable.h"
 
 #include <atomic>
 #include <cstdio>
 
-namespace fw
-{
+namespace fw {
 
-namespace
-{
+namespace {
 
 class CConsoleMessageBox : public IMessageBoxService
 {
@@ -24,6 +23,13 @@ public:
 
 CConsoleMessageBox g_consoleBox;
 std::atomic<IMessageBoxService*> g_pService{nullptr};
+std::atomic<CMessageQueue*> g_pQueue{nullptr};
+
+// The answer of a box that is not shown.
+int UnshownAnswer(unsigned type)
+{
+    return (type & kMbButtonMask) == kMbYesNoCancel ? kIdCancel : kIdOk;
+}
 
 } // namespace
 
@@ -38,9 +44,34 @@ IMessageBoxService* GetMessageBoxService()
     return service ? service : &g_consoleBox;
 }
 
+void SetMessageBoxQueue(CMessageQueue* queue)
+{
+    g_pQueue.store(queue);
+}
+
+CMessageQueue* GetMessageBoxQueue()
+{
+    return g_pQueue.load();
+}
+
 int MessageBox(const std::string& text, unsigned type)
 {
-    return GetMessageBoxService()->Show(text, type);
+    return MessageBox(text, type, nullptr);
+}
+
+int MessageBox(const std::string& text, unsigned type, const std::atomic<BOOL>* stop)
+{
+    auto show = [&] {
+        if (stop && stop->load())
+            return UnshownAnswer(type);
+        return GetMessageBoxService()->Show(text, type);
+    };
+    CMessageQueue* queue = g_pQueue.load();
+    if (!queue || queue->IsOwnerThread())
+        return show();
+    int answer = UnshownAnswer(type);
+    queue->Call(nullptr, [&] { answer = show(); });
+    return answer;
 }
 
 int MessageBox(uint32_t stringId, unsigned type)

@@ -5,6 +5,10 @@
 
 // A 32-bit flag: nonzero is true.
 using BOOL = int;
+#ifndef TRUE
+inline constexpr BOOL TRUE = 1;
+inline constexpr BOOL FALSE = 0;
+#endif
 // A colour as 0x00BBGGRR.
 using COLORREF = uint32_t;
 
