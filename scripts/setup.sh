@@ -6,6 +6,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev
+    libcairo2-dev libpango1.0-dev fonts-liberation
     fdisk util-linux python3
     libfuse3-dev fuse3
 )
