@@ -39,7 +39,7 @@ private:
     void Paint(uint64_t first, uint64_t end, double mbps);
     void Split(uint64_t sector);
 
-    const SOptions& m_options;
+    const SOptions m_options;
     std::map<uint64_t, double> m_speeds; // speed from this sector up to the next key; 0 = none
     uint64_t m_nReads = 0;
     uint64_t m_nBytesRead = 0;
