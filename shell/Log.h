@@ -1,0 +1,24 @@
+// The diagnostic log: one time-stamped line per call, appended to "Ratemarklog.txt".
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#if defined(__GNUC__)
+#define RATEMARK_PRINTF_FORMAT(formatArg, firstArg)                                                \
+    __attribute__((format(printf, formatArg, firstArg)))
+#else
+#define RATEMARK_PRINTF_FORMAT(formatArg, firstArg)
+#endif
+
+// The log file, in the current directory.
+inline constexpr const char* kLogFileName = "Ratemarklog.txt";
+
+// Formats the message printf-style and appends it as one line behind the local time. Never
+// fails towards the caller: when the file cannot be opened or another opener holds it, the
+// line is dropped.
+void WriteLog(const char* format, ...) RATEMARK_PRINTF_FORMAT(1, 2);
+
+// "March 05, 2009, 14:03:07 ": the time stamp of a line, with the C locale's English month
+// names whatever the program's locale; "" when it does not fit the stamp's 128 characters.
+std::string LogTimeStamp(const std::tm& time);

@@ -1,0 +1,163 @@
+// The diagnostic log: one time-stamped line per call, appended, and dropped when the file is
+// held or cannot be opened.
+#include "shell/Log.h"
+
+#include "fixtures/TempDir.h"
+#include "platform/ExclusiveFile.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <regex>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Runs the test in a temporary directory, where the log goes.
+class LogTest : public ::testing::Test
+{
+protected:
+    LogTest() : m_previous(fs::current_path()) { fs::current_path(m_dir.Path()); }
+    ~LogTest() override { fs::current_path(m_previous); }
+
+    std::string Content() const
+    {
+        std::ifstream in(m_dir.File(kLogFileName), std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    }
+
+    testing_fx::CTempDir m_dir;
+    fs::path m_previous;
+};
+
+// The messages of the lines WriteLog wrote, each behind its time stamp and ended by a line
+// end; a single "<not a log line: ...>" for the first line that is none.
+std::vector<std::string> Messages(const std::string& text)
+{
+    static const std::regex stamp(
+        "^(January|February|March|April|May|June|July|August|September|October|November|"
+        "December) [0-3][0-9], [0-9]{4}, [0-2][0-9]:[0-5][0-9]:[0-6][0-9] ");
+    std::vector<std::string> messages;
+    for (size_t at = 0; at < text.size();)
+    {
+        const size_t end = text.find('\n', at);
+        const std::string line = text.substr(at, end - at);
+        // The stamp is short; the message may be too long for the regular expression engine.
+        const std::string head = line.substr(0, 40);
+        std::smatch match;
+        if (end == std::string::npos || !std::regex_search(head, match, stamp))
+            return {"<not a log line: " + head + ">"};
+        messages.push_back(line.substr(static_cast<size_t>(match.length(0))));
+        at = end + 1;
+    }
+    return messages;
+}
+
+} // namespace
+
+TEST(LogTimeStamp, FullEnglishMonthTwoDigitDayAndTrailingBlank)
+{
+    std::tm t{};
+    t.tm_year = 2009 - 1900;
+    t.tm_mon = 2;
+    t.tm_mday = 5;
+    t.tm_hour = 14;
+    t.tm_min = 3;
+    t.tm_sec = 7;
+    EXPECT_EQ(LogTimeStamp(t), "March 05, 2009, 14:03:07 ");
+
+    const char* months[] = {"January", "February", "March",     "April",   "May",      "June",
+                            "July",    "August",   "September", "October", "November", "December"};
+    for (int m = 0; m < 12; ++m)
+    {
+        t.tm_mon = m;
+        EXPECT_EQ(LogTimeStamp(t).rfind(std::string(months[m]) + " 05, 2009", 0), 0u) << m;
+    }
+}
+
+TEST_F(LogTest, FirstCallCreatesTheFileWithOneLineAndLaterCallsAppendInOrder)
+{
+    ASSERT_FALSE(fs::exists(kLogFileName));
+    WriteLog("Try to GetDrives().");
+    EXPECT_EQ(Messages(Content()), std::vector<std::string>{"Try to GetDrives()."});
+
+    WriteLog("%d HDDs were found.", 2);
+    WriteLog("Add  geometry to array.");
+    WriteLog("0x%X drive geometry is Cylinders = %d", 0x80, 1024);
+    EXPECT_EQ(Messages(Content()),
+              (std::vector<std::string>{"Try to GetDrives().", "2 HDDs were found.",
+                                        "Add  geometry to array.",
+                                        "0x80 drive geometry is Cylinders = 1024"}));
+}
+
+TEST_F(LogTest, AppendsBehindExistingContentAndKeepsLongMessagesWhole)
+{
+    {
+        std::ofstream(kLogFileName, std::ios::binary) << "earlier run\n";
+    }
+    const std::string longText(100000, 'x');
+    WriteLog("%s!", longText.c_str());
+    const std::string content = Content();
+    ASSERT_EQ(content.rfind("earlier run\n", 0), 0u);
+    EXPECT_EQ(Messages(content.substr(12)), std::vector<std::string>{longText + "!"});
+}
+
+TEST_F(LogTest, AFileHeldByAnotherOpenerIsLeftUnchanged)
+{
+    WriteLog("Application is started!");
+    const std::string before = Content();
+
+    // Held in this process.
+    std::FILE* held = platform::OpenExclusiveAppend(kLogFileName);
+    ASSERT_NE(held, nullptr);
+    WriteLog("Application is exited!");
+    EXPECT_EQ(Content(), before);
+    platform::CloseExclusive(held);
+
+    // Held by another process.
+    int ready[2], release[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(release), 0);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0)
+    {
+        std::FILE* file = platform::OpenExclusiveAppend(kLogFileName);
+        const char held = file ? 'y' : 'n';
+        (void)!write(ready[1], &held, 1);
+        pollfd wait{release[0], POLLIN, 0};
+        poll(&wait, 1, 10000);
+        _exit(0);
+    }
+    char childHeld = 0;
+    pollfd wait{ready[0], POLLIN, 0};
+    ASSERT_EQ(poll(&wait, 1, 10000), 1);
+    ASSERT_EQ(read(ready[0], &childHeld, 1), 1);
+    EXPECT_EQ(childHeld, 'y');
+    WriteLog("Application is exited!");
+    EXPECT_EQ(Content(), before);
+    (void)!write(release[1], "x", 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    for (int fd : {ready[0], ready[1], release[0], release[1]})
+        close(fd);
+
+    WriteLog("Application is exited!");
+    EXPECT_EQ(Messages(Content().substr(before.size())),
+              std::vector<std::string>{"Application is exited!"});
+}
+
+TEST_F(LogTest, AFileThatCannotBeOpenedDropsTheLine)
+{
+    fs::create_directory(kLogFileName);
+    WriteLog("Application is started!");
+    EXPECT_TRUE(fs::is_directory(kLogFileName));
+    EXPECT_TRUE(fs::is_empty(kLogFileName));
+}
