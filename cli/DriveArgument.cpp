@@ -3,7 +3,9 @@
 
 #include "cli/Command.h"
 #include "diskaccess/NtHardDrive.h"
+#include "diskaccess/W9xHardDrive.h"
 #include "platform/Errors.h"
+#include "platform/System.h"
 #include "resources/StringTable.h"
 
 #include <charconv>
@@ -15,6 +17,8 @@ namespace {
 
 constexpr uint32_t kStrCantOpenDrive = 10000;
 constexpr uint32_t kStrNoDrives = 10006;
+
+EBackEnd g_backEnd = EBackEnd::Platform;
 
 bool ParseIndex(const std::string& arg, int* index)
 {
@@ -31,13 +35,51 @@ std::string DescribeError(const std::string& message, uint32_t code)
     return message + " (error " + std::to_string(code) + ": " + platform::ErrorText(code) + ")";
 }
 
+void ChooseBackEnd(EBackEnd choice)
+{
+    g_backEnd = choice;
+}
+
+int EnsureBackEnd(CAppCore& core)
+{
+    if (core.GetDrive())
+        return kExitOk;
+    bool created = false;
+    switch (g_backEnd)
+    {
+    case EBackEnd::Platform:
+        created = core.CreateBackEnd();
+        break;
+    case EBackEnd::Bios:
+        created = core.CreateBackEndFor(platform::kPlatformWin9x);
+        break;
+    case EBackEnd::Os:
+        created = core.CreateBackEndFor(platform::kPlatformNt);
+        break;
+    }
+    if (created)
+        return kExitOk;
+    // The message box has said what is wrong; this says why.
+    std::fprintf(stderr, "ratemark-cli: no drive back-end: %s\n",
+                 core.BackEndError().empty() ? "none for this platform"
+                                             : core.BackEndError().c_str());
+    return kExitFailure;
+}
+
+std::string DriveLabel(const CAppCore& core, const GEOMETRY& geometry)
+{
+    if (core.GetNtDrive())
+        return core.DrivePath(geometry.Drive);
+    char label[32];
+    std::snprintf(label, sizeof label, "BIOS %02Xh",
+                  static_cast<unsigned>(geometry.Drive) + CW9xHardDrive::kFirstBiosDrive);
+    return label;
+}
+
 int DiscoverDrives(CAppCore& core)
 {
-    if (!core.GetDrive() && !core.CreateBackEnd())
-    {
-        std::fprintf(stderr, "ratemark-cli: no drive back-end for this platform\n");
-        return kExitFailure;
-    }
+    if (const int rc = EnsureBackEnd(core))
+        return rc;
     if (core.DiscoverDrives() == 0)
     {
         std::fprintf(stderr, "%s\n", res::LoadString(kStrNoDrives));
@@ -63,8 +105,8 @@ int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* ou
     }
     else
     {
-        if (!core.GetDrive() && !core.CreateBackEnd())
-            return kExitFailure;
+        if (const int rc = EnsureBackEnd(core))
+            return rc;
         CNtHardDrive* nt = core.GetNtDrive();
         if (!nt)
         {
@@ -99,11 +141,11 @@ int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* ou
     if (!drive->Open(g.Drive, g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack,
                      g.BytesPerSector))
     {
-        std::fprintf(
-            stderr, "%s\n",
-            DescribeError(std::string(res::LoadString(kStrCantOpenDrive)) + ": " + out->Path,
-                          drive->GetErrorCode())
-                .c_str());
+        std::fprintf(stderr, "%s\n",
+                     DescribeError(std::string(res::LoadString(kStrCantOpenDrive)) + ": " +
+                                       DriveLabel(core, g),
+                                   drive->GetErrorCode())
+                         .c_str());
         return kExitFailure;
     }
     if (CNtHardDrive* nt = core.GetNtDrive(); nt && !nt->IsCacheBypassed())
@@ -115,14 +157,17 @@ int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* ou
     return kExitOk;
 }
 
-nlohmann::json DriveJson(const std::string& path, const GEOMETRY& g)
+nlohmann::json DriveJson(const CAppCore& core, const std::string& path, const GEOMETRY& g)
 {
-    return {{"path", path},
-            {"drive", g.Drive},
-            {"cylinders", g.Cylinders},
-            {"heads", g.TracksPerCylinder},
-            {"sectors_per_track", g.SectorsPerTrack},
-            {"bytes_per_sector", g.BytesPerSector}};
+    nlohmann::json drive = {{"path", path},
+                            {"drive", g.Drive},
+                            {"cylinders", g.Cylinders},
+                            {"heads", g.TracksPerCylinder},
+                            {"sectors_per_track", g.SectorsPerTrack},
+                            {"bytes_per_sector", g.BytesPerSector}};
+    if (!core.GetNtDrive())
+        drive["bios_drive"] = static_cast<uint32_t>(g.Drive) + CW9xHardDrive::kFirstBiosDrive;
+    return drive;
 }
 
 } // namespace cli

@@ -12,8 +12,26 @@ namespace cli {
 struct SResolvedDrive
 {
     GEOMETRY Geometry;
-    std::string Path;
+    std::string Path; // "" for a BIOS drive
 };
+
+// Which back-end the commands create: the platform's, or the one --backend names.
+enum class EBackEnd
+{
+    Platform,
+    Bios,
+    Os,
+};
+
+// Sets the back-end every later command creates.
+void ChooseBackEnd(EBackEnd choice);
+
+// Creates the chosen back-end unless core has one. On failure prints the reason on stderr
+// and returns the exit code; returns 0 on success.
+int EnsureBackEnd(CAppCore& core);
+
+// How a drive is named to the user: its device path, or "BIOS 80h" on the BIOS back-end.
+std::string DriveLabel(const CAppCore& core, const GEOMETRY& geometry);
 
 // Resolves and opens arg on core's back-end, and analyses its partitions. On failure
 // prints the reason on stderr and returns the exit code; returns 0 on success.
@@ -23,8 +41,9 @@ int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* ou
 // when none is found, 0 otherwise.
 int DiscoverDrives(CAppCore& core);
 
-// The JSON object of a drive: its path and geometry.
-nlohmann::json DriveJson(const std::string& path, const GEOMETRY& geometry);
+// The JSON object of a drive: its path and geometry, and on the BIOS back-end its BIOS
+// drive number.
+nlohmann::json DriveJson(const CAppCore& core, const std::string& path, const GEOMETRY& geometry);
 
 // "message (error N: text)" for a Win32 error number.
 std::string DescribeError(const std::string& message, uint32_t code);

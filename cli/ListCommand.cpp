@@ -24,7 +24,7 @@ int CListCommand::Perform()
         for (int i = 0; i < core.GetDriveCount(); ++i)
         {
             const GEOMETRY g = core.GetDriveGeometry(i);
-            nlohmann::json entry = DriveJson(core.DrivePath(g.Drive), g);
+            nlohmann::json entry = DriveJson(core, core.DrivePath(g.Drive), g);
             entry["index"] = i;
             list.push_back(entry);
         }
@@ -36,9 +36,8 @@ int CListCommand::Perform()
     for (int i = 0; i < core.GetDriveCount(); ++i)
     {
         const GEOMETRY g = core.GetDriveGeometry(i);
-        std::printf("%-5d %-5d %-20s %10u %5u %7u %6u\n", i, g.Drive,
-                    core.DrivePath(g.Drive).c_str(), g.Cylinders, g.TracksPerCylinder,
-                    g.SectorsPerTrack, g.BytesPerSector);
+        std::printf("%-5d %-5d %-20s %10u %5u %7u %6u\n", i, g.Drive, DriveLabel(core, g).c_str(),
+                    g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack, g.BytesPerSector);
     }
     return kExitOk;
 }

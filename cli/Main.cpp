@@ -1,5 +1,6 @@
 // ratemark-cli: drive speed analysis from a terminal.
 #include "cli/Command.h"
+#include "cli/DriveArgument.h"
 
 #include <cstdio>
 #include <memory>
@@ -9,6 +10,13 @@ int main(int argc, char** argv)
     CLI::App app{"Ratemark: hard-disk read speed analyser", "ratemark-cli"};
     app.set_version_flag("--version", "ratemark-cli " RATEMARK_VERSION);
     app.require_subcommand(1);
+    // Global options are accepted after the sub-command too.
+    app.fallthrough();
+    std::string backEnd;
+    app.add_option("--backend", backEnd,
+                   "Drive back-end: bios (the BIOS services of the low-level I/O library) or os "
+                   "(the operating system's whole-disk devices); default: the platform's")
+        ->check(CLI::IsMember({"bios", "os"}));
 
     auto list = std::make_unique<cli::CListCommand>(app);
     auto partitions = std::make_unique<cli::CPartitionsCommand>(app);
@@ -22,6 +30,11 @@ int main(int argc, char** argv)
         const int rc = app.exit(e);
         return rc == 0 ? cli::kExitOk : cli::kExitUsage;
     }
+
+    if (backEnd == "bios")
+        cli::ChooseBackEnd(cli::EBackEnd::Bios);
+    else if (backEnd == "os")
+        cli::ChooseBackEnd(cli::EBackEnd::Os);
 
     try
     {

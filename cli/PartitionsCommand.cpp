@@ -41,14 +41,14 @@ int CPartitionsCommand::Perform()
 
     if (m_bJson)
     {
-        const nlohmann::json doc = {{"drive", DriveJson(resolved.Path, resolved.Geometry)},
+        const nlohmann::json doc = {{"drive", DriveJson(core, resolved.Path, resolved.Geometry)},
                                     {"partitions", parts}};
         std::cout << doc.dump(2) << '\n';
         return kExitOk;
     }
     const GEOMETRY& g = resolved.Geometry;
     std::printf("%s: %u cylinders, %u heads, %u sectors per track, %u bytes per sector\n",
-                resolved.Path.c_str(), g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack,
+                DriveLabel(core, g).c_str(), g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack,
                 g.BytesPerSector);
     if (parts.empty())
     {

@@ -2,8 +2,19 @@
 #include "shell/AppCore.h"
 
 #include "diskaccess/NtHardDrive.h"
+#include "diskaccess/W9xHardDrive.h"
+#include "framework/MessageBox.h"
+#include "platform/System.h"
+#include "resources/StringTable.h"
+#include "shell/Log.h"
 
 #include <stdexcept>
+
+namespace {
+
+constexpr uint32_t kStrUnsupportedPlatform = 10004;
+
+} // namespace
 
 void RemoveIncompleteDrives(CDriveList& drives)
 {
@@ -27,9 +38,36 @@ void CAppCore::SetDrive(std::unique_ptr<IHardDrive> drive)
 
 bool CAppCore::CreateBackEnd()
 {
-    SetDrive(std::make_unique<CNtHardDrive>());
-    m_bIsNT = 1;
-    return true;
+    return CreateBackEndFor(platform::PlatformId());
+}
+
+bool CAppCore::CreateBackEndFor(uint32_t platformId)
+{
+    m_strBackEndError.clear();
+    if (platformId == platform::kPlatformWin9x)
+    {
+        m_bIsNT = 0;
+        try
+        {
+            SetDrive(std::make_unique<CW9xHardDrive>(CW9xHardDrive::kLibraryName, &WriteLog));
+        }
+        catch (const CW9xLoadError& e)
+        {
+            SetDrive(nullptr);
+            m_strBackEndError = e.what();
+            return false;
+        }
+        return true;
+    }
+    if (platformId == platform::kPlatformNt)
+    {
+        SetDrive(std::make_unique<CNtHardDrive>());
+        m_bIsNT = 1;
+        return true;
+    }
+    fw::MessageBox(kStrUnsupportedPlatform, fw::kMbOk | fw::kMbIconHand);
+    m_strBackEndError = res::LoadString(kStrUnsupportedPlatform);
+    return false;
 }
 
 int CAppCore::DiscoverDrives()

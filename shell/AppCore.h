@@ -24,6 +24,12 @@ public:
 
     // Creates the back-end for the running platform. Returns false when the platform has none.
     bool CreateBackEnd();
+    // Creates the back-end of a platform id: the BIOS back-end for Windows 9x (1), the
+    // physical-drive back-end for NT (2). Returns false, with the reason in BackEndError, when
+    // the BIOS back-end cannot be made (the user has seen why) or for another id (after
+    // message 10004).
+    bool CreateBackEndFor(uint32_t platformId);
+    const std::string& BackEndError() const { return m_strBackEndError; }
 
     // Discovers the drives into the drive list and drops incomplete ones. Returns what
     // discovery reported before the clean-up; 0 means no drive answered.
@@ -47,4 +53,5 @@ private:
     std::unique_ptr<IHardDrive> m_pDrive;
     CNtHardDrive* m_pNtDrive = nullptr;
     CDriveList m_arrDrives;
+    std::string m_strBackEndError;
 };

@@ -1,0 +1,210 @@
+// The BIOS back-end: drive discovery through functions 08h and 48h, reads through the extended
+// read in pieces of at most 127 sectors.
+#include "diskaccess/W9xHardDrive.h"
+
+#include "framework/MessageBox.h"
+#include "platform/Clock.h"
+#include "platform/Errors.h"
+#include "resources/StringTable.h"
+
+#include <cstdio>
+
+namespace {
+
+constexpr uint32_t kStrProceduresMissing = 10002;
+constexpr uint32_t kStrLibraryMissing = 10005;
+constexpr uint32_t kStrWrongParameters = 10010;
+
+constexpr uint32_t kSectorsPerCylinder = 255 * 63;
+constexpr uint32_t kBiosBytesPerSector = 512;
+
+template <typename T>
+T Lookup(platform::ModuleHandle library, const char* name)
+{
+    return reinterpret_cast<T>(platform::GetProcAddress(library, name));
+}
+
+} // namespace
+
+CW9xHardDrive::CW9xHardDrive(const std::string& library, PLogFunction log) : m_pfnLog(log)
+{
+    m_hLibrary = platform::LoadLibraryA(library);
+    // Windows module handles of 32 or less are error numbers.
+    if (reinterpret_cast<uintptr_t>(m_hLibrary) <= 32)
+        FailLoading(kStrLibraryMissing, platform::LastLibraryError());
+
+    m_pfnReadPhysicalSector32 = Lookup<PReadPhysicalSector32>(m_hLibrary, "ReadPhysicalSector32");
+    m_pfnGetDriveFn48Parameters32 =
+        Lookup<PGetDriveFn48Parameters32>(m_hLibrary, "GetDriveFn48Parameters32");
+    m_pfnGetDriveFn08Parameters32 =
+        Lookup<PGetDriveFn08Parameters32>(m_hLibrary, "GetDriveFn08Parameters32");
+    m_pfnExtendedInt13Read32 = Lookup<PExtendedInt13Read32>(m_hLibrary, "ExtendedInt13Read32");
+    const struct
+    {
+        const void* Address;
+        const char* Name;
+    } functions[] = {
+        {reinterpret_cast<const void*>(m_pfnReadPhysicalSector32), "ReadPhysicalSector32"},
+        {reinterpret_cast<const void*>(m_pfnGetDriveFn48Parameters32), "GetDriveFn48Parameters32"},
+        {reinterpret_cast<const void*>(m_pfnGetDriveFn08Parameters32), "GetDriveFn08Parameters32"},
+        {reinterpret_cast<const void*>(m_pfnExtendedInt13Read32), "ExtendedInt13Read32"},
+    };
+    for (const auto& f : functions)
+        if (!f.Address)
+            FailLoading(kStrProceduresMissing, library + " has no function " + f.Name);
+}
+
+CW9xHardDrive::~CW9xHardDrive()
+{
+    m_pfnExtendedInt13Read32 = nullptr;
+    m_pfnReadPhysicalSector32 = nullptr;
+    m_pfnGetDriveFn48Parameters32 = nullptr;
+    m_pfnGetDriveFn08Parameters32 = nullptr;
+    platform::FreeLibrary(m_hLibrary);
+    m_hLibrary = nullptr;
+}
+
+void CW9xHardDrive::FailLoading(uint32_t stringId, const std::string& reason)
+{
+    fw::MessageBox(stringId, fw::kMbOk | fw::kMbIconHand);
+    platform::FreeLibrary(m_hLibrary);
+    m_hLibrary = nullptr;
+    throw CW9xLoadError(reason);
+}
+
+BOOL CW9xHardDrive::Open(int32_t drive, uint32_t cylinders, uint32_t tracksPerCylinder,
+                         uint32_t sectorsPerTrack, uint32_t bytesPerSector)
+{
+    m_Geometry = GEOMETRY{drive, cylinders, tracksPerCylinder, sectorsPerTrack, bytesPerSector};
+    return 1;
+}
+
+BOOL CW9xHardDrive::Close()
+{
+    return 1;
+}
+
+BOOL CW9xHardDrive::ReadChs(uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
+                            void* buffer, uint32_t* sectorsRead)
+{
+    const uint32_t linear =
+        (cylinder * m_Geometry.TracksPerCylinder + head) * m_Geometry.SectorsPerTrack + sector;
+    IHardDrive* self = this;
+    return self->ReadLba(linear, count, buffer, sectorsRead);
+}
+
+BOOL CW9xHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead)
+{
+    const uint32_t bytesPerSector = m_Geometry.BytesPerSector;
+    if (!sectorsRead || bytesPerSector == 0)
+    {
+        m_dwLastError = platform::err::InvalidParameter;
+        return 0;
+    }
+
+    const int64_t start = platform::PerformanceCounter();
+    *sectorsRead = 0;
+    m_dwLastError = 0;
+    auto* destination = static_cast<uint8_t*>(buffer);
+    const uint32_t biosDrive = static_cast<uint32_t>(m_Geometry.Drive) + kFirstBiosDrive;
+    uint32_t current = sector;
+    uint32_t remaining = count;
+    uint32_t result = 0;
+    bool failed = false;
+    while (remaining > 0)
+    {
+        m_dwLastError = 0;
+        const uint32_t piece = remaining > kMaxPiece ? kMaxPiece : remaining;
+        result = m_pfnExtendedInt13Read32(biosDrive, current, 0, piece, destination);
+        if (result & rawio::kReadFailureMask)
+        {
+            failed = true;
+            break;
+        }
+        destination += size_t{piece} * bytesPerSector;
+        current += piece;
+        remaining -= piece;
+        *sectorsRead += result & 0xFF;
+    }
+    m_liReadTime += platform::PerformanceCounter() - start;
+
+    if (!failed)
+        return 1;
+    m_dwLastError = (result >> 8) & 0xFF;
+    const uint32_t spt = m_Geometry.SectorsPerTrack;
+    const uint32_t sectorsPerCylinder = m_Geometry.TracksPerCylinder * spt;
+    if (spt != 0 && sectorsPerCylinder != 0)
+    {
+        // The sectors of the failed piece that did arrive end where the failing one begins.
+        const uint32_t failing = current + (result & 0xFF);
+        m_dwErrorCylinder = failing / sectorsPerCylinder;
+        m_dwErrorHead = failing % sectorsPerCylinder / spt;
+    }
+    return 0;
+}
+
+int CW9xHardDrive::GetDrives(CDriveList& drives)
+{
+    drives.clear();
+    for (uint32_t d = kFirstBiosDrive; d <= kLastBiosDrive; ++d)
+    {
+        m_dwLastError = 0;
+        Log("Call GetDriveFn08Parameters32( 0x%X ).", d);
+        SInt13Regs regs{};
+        uint32_t r = m_pfnGetDriveFn08Parameters32(d, &regs);
+        Log("GetDriveFn08Parameters32( 0x%X ) returns 0x%X.", d, r);
+        if (r >= rawio::kParametersFailed)
+            continue;
+
+        const uint32_t cl = regs.Ecx & 0xFF;
+        const uint32_t ch = (regs.Ecx >> 8) & 0xFF;
+        const uint32_t dh = (regs.Edx >> 8) & 0xFF;
+        uint32_t sectorsPerTrack = cl & 0x3F;
+        uint32_t heads = dh + 1;
+        // CH and the top two bits of CL; the upper half of ECX is not the BIOS's answer.
+        uint32_t cylinders = (ch | (cl & 0xC0) << 2) + 1;
+        uint32_t bytesPerSector = kBiosBytesPerSector;
+        Log("0x%X drive geometry is Cylinders = %d, TracksPerCylinder = %d. SectorsPerTrack = %d",
+            d, static_cast<int>(cylinders), static_cast<int>(heads),
+            static_cast<int>(sectorsPerTrack));
+
+        if (cylinders >= 1023 && heads == 255 && sectorsPerTrack == 63)
+        {
+            Log("Call GetDriveFn48Parameters32( 0x%X ).", d);
+            SDrvInf info{};
+            r = m_pfnGetDriveFn48Parameters32(d, &info);
+            Log("GetDriveFn48Parameters32( 0x%X ) returns 0x%X.", d, r);
+            if (r >= rawio::kParametersFailed)
+                continue;
+            Log("0x%X drive stDrvInf.flags = 0x%X. stDrvInf.cylinders = %d stDrvInf.heads = %d "
+                "stDrvInf.sec_per_track = %d stDrvInf.sector_size = %d stDrvInf.sectors_l = 0x%X "
+                "stDrvInf.sectors_h = 0x%X",
+                d, static_cast<unsigned>(info.flags), static_cast<int>(info.cylinders),
+                static_cast<int>(info.heads), static_cast<int>(info.sec_per_track),
+                static_cast<int>(info.sector_size), info.sectors_l, info.sectors_h);
+            if (info.flags & rawio::kDrvInfGeometryValid)
+            {
+                cylinders = info.cylinders;
+                heads = info.heads;
+                sectorsPerTrack = info.sec_per_track;
+            }
+            else
+            {
+                cylinders = info.sectors_l / kSectorsPerCylinder;
+            }
+            bytesPerSector = info.sector_size;
+            if (info.sectors_l == 0 && info.sectors_h == 0)
+            {
+                char text[256];
+                std::snprintf(text, sizeof text, res::LoadString(kStrWrongParameters),
+                              d - kFirstBiosDrive);
+                fw::MessageBox(std::string(text), fw::kMbOk | fw::kMbIconInformation);
+            }
+        }
+
+        Log("Add  geometry to array.");
+        drives.push_back(GEOMETRY{static_cast<int32_t>(d - kFirstBiosDrive), cylinders, heads,
+                                  sectorsPerTrack, bytesPerSector});
+    }
+    return static_cast<int>(drives.size());
+}
