@@ -1,0 +1,258 @@
+// The BIOS back-end through the real library and the emulated BIOS: reads in pieces, their
+// failures, and drive discovery with its geometry rules, messages and log.
+#include "LowLevelSupport.h"
+
+#include "diskaccess/W9xHardDrive.h"
+#include "fixtures/DiskImage.h"
+#include "fixtures/TempDir.h"
+#include "platform/Memory.h"
+#include "resources/StringTable.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+using namespace lowlevel_fx;
+using testing_fx::CTempDir;
+
+namespace {
+
+constexpr uint64_t kCylinderBytes = 255ull * 63 * 512;
+
+class W9xHardDriveTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        m_env.Set("RAWIO16_TRACE", m_trace);
+        RecordedLog().clear();
+    }
+
+    // Makes BIOS drive 80h + drive an emulated drive over image, with its other variables.
+    void Emulate(uint32_t drive, const std::string& image,
+                 const std::vector<std::pair<std::string, std::string>>& variables = {})
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "RAWIO16_DRIVE_%02X", 0x80 + drive);
+        m_env.Set(name, image);
+        for (const auto& [suffix, value] : variables)
+            m_env.Set(name + suffix, value);
+    }
+
+    std::unique_ptr<CW9xHardDrive> Load()
+    {
+        return std::make_unique<CW9xHardDrive>(LibraryDirectory() + "/Rawio32v2.dll", &RecordLog);
+    }
+
+    std::vector<STracedRead> Reads() const { return TracedReads(m_trace); }
+    void ClearTrace() const { std::remove(m_trace.c_str()); }
+
+    CTempDir m_dir;
+    CScopedEnvironment m_env;
+    CRecordingMessageBox m_boxes;
+    const std::string m_trace = m_dir.File("trace.txt");
+};
+
+} // namespace
+
+TEST_F(W9xHardDriveTest, ReadsInPiecesOfAtMost127SectorsIntoConsecutiveDestinations)
+{
+    const std::string image = m_dir.File("numbered.img");
+    CreateNumberedImage(image, 2000);
+    Emulate(1, image);
+    auto drive = Load();
+    ASSERT_TRUE(drive->Open(1, 10, 16, 63, 512));
+
+    const struct
+    {
+        uint32_t Count;
+        std::vector<STracedRead> Pieces;
+    } cases[] = {
+        {300, {{0x81, 1000, 127, 127}, {0x81, 1127, 127, 127}, {0x81, 1254, 46, 46}}},
+        {127, {{0x81, 1000, 127, 127}}},
+        {128, {{0x81, 1000, 127, 127}, {0x81, 1127, 1, 1}}},
+        {1, {{0x81, 1000, 1, 1}}},
+        {0, {}},
+    };
+    platform::CPageBuffer buffer(300 * 512);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Count);
+        ClearTrace();
+        std::fill_n(buffer.Get(), 300 * 512, 0xEE);
+        drive->ResetReadTime();
+        uint32_t sectorsRead = 999;
+        EXPECT_EQ(drive->ReadLba(1000, c.Count, buffer.Get(), &sectorsRead), 1);
+        EXPECT_EQ(sectorsRead, c.Count);
+        EXPECT_EQ(drive->GetErrorCode(), 0u);
+        EXPECT_EQ(Reads(), c.Pieces);
+        for (uint32_t i = 0; i < c.Count; ++i)
+            ASSERT_EQ(SectorNumber(buffer.Get() + 512 * i), 1000 + i) << "sector " << i;
+        if (c.Count > 0)
+        {
+            EXPECT_GT(drive->GetReadTime(), 0);
+        }
+    }
+}
+
+TEST_F(W9xHardDriveTest, AFailedReadKeepsTheBiosStatusAndThePositionOfTheFailingSector)
+{
+    const std::string image = m_dir.File("numbered.img");
+    CreateNumberedImage(image, 2000);
+    const struct
+    {
+        const char* Name;
+        std::vector<std::pair<std::string, std::string>> Variables;
+        uint32_t First;
+        uint32_t Code;
+        uint32_t SectorsRead;
+        uint32_t FailingSector;
+        size_t Calls;
+        uint32_t Arrived; // sectors in the buffer, also of the failed piece
+    } cases[] = {
+        // The second piece fails after 10 of its sectors arrived.
+        {"bad sector", {{"_BAD", "1137:0x10"}}, 1000, 0x10, 127, 1137, 2, 137},
+        {"status in bit 31 only", {{"_FAIL", "read:0"}}, 1000, 0, 0, 1000, 1, 0},
+        {"end of the image", {}, 1900, 0x04, 0, 2000, 1, 100},
+    };
+    platform::CPageBuffer buffer(300 * 512);
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.Name);
+        CScopedEnvironment env;
+        env.Set("RAWIO16_TRACE", m_trace);
+        env.Set("RAWIO16_DRIVE_80", image);
+        for (const auto& [suffix, value] : c.Variables)
+            env.Set("RAWIO16_DRIVE_80" + suffix, value);
+        auto drive = Load();
+        drive->Open(0, 10, 16, 63, 512);
+        ClearTrace();
+        std::fill_n(buffer.Get(), 300 * 512, 0xEE);
+        drive->ResetReadTime();
+        uint32_t sectorsRead = 999;
+        EXPECT_EQ(drive->ReadLba(c.First, 300, buffer.Get(), &sectorsRead), 0);
+        EXPECT_EQ(drive->GetErrorCode(), c.Code);
+        EXPECT_EQ(sectorsRead, c.SectorsRead);
+        EXPECT_EQ(drive->GetErrorCylinder(), c.FailingSector / (16 * 63));
+        EXPECT_EQ(drive->GetErrorHead(), c.FailingSector % (16 * 63) / 63);
+        EXPECT_EQ(Reads().size(), c.Calls);
+        EXPECT_GT(drive->GetReadTime(), 0) << "a failed read adds its time too";
+        for (uint32_t i = 0; i < c.Arrived; ++i)
+            ASSERT_EQ(SectorNumber(buffer.Get() + 512 * i), c.First + i) << "sector " << i;
+        EXPECT_EQ(buffer.Get()[512 * c.Arrived], 0xEE) << "nothing beyond what arrived";
+    }
+}
+
+TEST_F(W9xHardDriveTest, ReadChsReadsTheLinearSectorOfTheOpenGeometry)
+{
+    const std::string image = m_dir.File("numbered.img");
+    CreateNumberedImage(image, 3000);
+    Emulate(0, image);
+    auto drive = Load();
+    drive->Open(0, 2, 16, 63, 512);
+    platform::CPageBuffer buffer(512);
+    uint32_t sectorsRead = 0;
+    ASSERT_EQ(drive->ReadChs(2, 3, 4, 1, buffer.Get(), &sectorsRead), 1);
+    EXPECT_EQ(sectorsRead, 1u);
+    EXPECT_EQ(SectorNumber(buffer.Get()), 2209u);
+    EXPECT_EQ(Reads(), (std::vector<STracedRead>{{0x80, 2209, 1, 1}}));
+}
+
+TEST_F(W9xHardDriveTest, BadArgumentsFailWith87BeforeAnythingIsReadOrTimed)
+{
+    const std::string image = m_dir.File("numbered.img");
+    CreateNumberedImage(image, 100);
+    Emulate(0, image);
+    auto drive = Load();
+    platform::CPageBuffer buffer(512);
+    uint32_t sectorsRead = 0;
+    drive->ResetReadTime();
+    // Before any Open the geometry has no sector size.
+    EXPECT_EQ(drive->ReadLba(0, 1, buffer.Get(), &sectorsRead), 0);
+    EXPECT_EQ(drive->GetErrorCode(), 87u);
+    drive->Open(0, 1, 16, 63, 512);
+    EXPECT_EQ(drive->ReadChs(0, 0, 0, 1, buffer.Get(), nullptr), 0);
+    EXPECT_EQ(drive->GetErrorCode(), 87u);
+    EXPECT_EQ(drive->GetReadTime(), 0);
+    EXPECT_TRUE(Reads().empty());
+}
+
+TEST_F(W9xHardDriveTest, DiscoveryDecodesFunction08hAndAsksFunction48hForLargeDrives)
+{
+    const std::string tiny = m_dir.File("tiny.img");
+    testing_fx::CreateSparseFile(tiny, 1 << 20);
+    const std::string sized = m_dir.File("300-cylinders.img");
+    testing_fx::CreateSparseFile(sized, 300 * kCylinderBytes);
+
+    Emulate(0x00, tiny, {{"_FN08", "1024,255,63"}, {"_FN48", "0,,,,160836480,2048"}});
+    Emulate(0x01, tiny, {{"_FN08", "1022,255,63"}});
+    Emulate(0x02, tiny, {{"_FN08", "1024,16,63"}});
+    Emulate(0x03, tiny, {{"_FN08", "1024,255,63"}, {"_FAIL", "fn48"}});
+    Emulate(0x04, tiny, {{"_FN08", "1024,255,63"}, {"_FN48", "0,,,,0"}});
+    Emulate(0x05, tiny, {{"_FAIL", "fn08"}});
+    Emulate(0x07, sized);
+    Emulate(0x08, tiny, {{"_FN08", "1023,255,63"}, {"_FN48", "2,16383,16,63"}});
+    // What a BIOS leaves in the upper half of ECX is no part of the cylinder count.
+    Emulate(0x09, tiny, {{"_FN08", "1000,255,63,0xABCD"}});
+    Emulate(0x13, sized);
+    Emulate(0x14, sized);
+
+    auto drive = Load();
+    CDriveList drives{{99, 1, 1, 1, 1}};
+    EXPECT_EQ(drive->GetDrives(drives), 8);
+    const CDriveList expected = {
+        {0x00, 10011, 255, 63, 2048}, {0x01, 1022, 255, 63, 512}, {0x02, 1024, 16, 63, 512},
+        {0x04, 0, 255, 63, 512},      {0x07, 300, 255, 63, 512},  {0x08, 16383, 16, 63, 512},
+        {0x09, 1000, 255, 63, 512},   {0x13, 300, 255, 63, 512},
+    };
+    EXPECT_EQ(drives, expected) << "drive 0x14 is beyond the probed range";
+    EXPECT_EQ(drive->GetErrorCode(), 0u);
+
+    // Function 48h only for the drives that answer 1023 or more cylinders, 255 heads, 63 sectors.
+    std::vector<std::string> asked48;
+    for (const std::string& line : TraceLines(m_trace))
+        if (line.rfind("48h", 0) == 0)
+            asked48.push_back(line.substr(4, 2));
+    EXPECT_EQ(asked48, (std::vector<std::string>{"80", "83", "84", "88"}));
+
+    // The drive without a total sector count is listed, with a message.
+    ASSERT_EQ(m_boxes.m_shown.size(), 1u);
+    EXPECT_EQ(m_boxes.m_shown[0].Text,
+              "Some disk HDD4 parameters are wrong!\nTest may be incorrect");
+    EXPECT_EQ(m_boxes.m_shown[0].Type, fw::kMbOk | fw::kMbIconInformation);
+}
+
+TEST_F(W9xHardDriveTest, DiscoveryLogsEveryProbe)
+{
+    const std::string tiny = m_dir.File("tiny.img");
+    testing_fx::CreateSparseFile(tiny, 1 << 20);
+    Emulate(0, tiny, {{"_FN08", "1024,255,63"}, {"_FN48", ",,,,160836480"}});
+    Emulate(1, tiny, {{"_FAIL", "fn08:0x07"}});
+    auto drive = Load();
+    CDriveList drives;
+    ASSERT_EQ(drive->GetDrives(drives), 1);
+
+    std::vector<std::string> expected = {
+        "Call GetDriveFn08Parameters32( 0x80 ).",
+        "GetDriveFn08Parameters32( 0x80 ) returns 0x0.",
+        "0x80 drive geometry is Cylinders = 1024, TracksPerCylinder = 255. SectorsPerTrack = 63",
+        "Call GetDriveFn48Parameters32( 0x80 ).",
+        "GetDriveFn48Parameters32( 0x80 ) returns 0x0.",
+        "0x80 drive stDrvInf.flags = 0x0. stDrvInf.cylinders = 16383 stDrvInf.heads = 16 "
+        "stDrvInf.sec_per_track = 63 stDrvInf.sector_size = 512 stDrvInf.sectors_l = 0x9962B80 "
+        "stDrvInf.sectors_h = 0x0",
+        "Add  geometry to array.",
+        "Call GetDriveFn08Parameters32( 0x81 ).",
+        "GetDriveFn08Parameters32( 0x81 ) returns 0x80000700.",
+    };
+    for (int d = 0x82; d <= 0x93; ++d)
+    {
+        char call[64], returns[64];
+        std::snprintf(call, sizeof call, "Call GetDriveFn08Parameters32( 0x%X ).", d);
+        std::snprintf(returns, sizeof returns,
+                      "GetDriveFn08Parameters32( 0x%X ) returns 0x80000100.", d);
+        expected.push_back(call);
+        expected.push_back(returns);
+    }
+    EXPECT_EQ(RecordedLog(), expected);
+    EXPECT_EQ(drives, (CDriveList{{0, 10011, 255, 63, 512}}));
+}
