@@ -2,6 +2,7 @@
 #pragma once
 
 #include "diskaccess/HardDrive.h"
+#include "engine/RatemarkApp.h"
 
 #include <memory>
 #include <string>
@@ -11,7 +12,7 @@ class CNtHardDrive;
 // Removes, from the last entry to the first, every drive with 0 in one of its four size fields.
 void RemoveIncompleteDrives(CDriveList& drives);
 
-class CAppCore
+class CAppCore : public IRatemarkApp
 {
 public:
     CAppCore();
@@ -35,12 +36,17 @@ public:
     // discovery reported before the clean-up; 0 means no drive answered.
     int DiscoverDrives();
 
-    int GetDriveCount() const { return static_cast<int>(m_arrDrives.size()); }
+    int GetDriveCount() const override { return static_cast<int>(m_arrDrives.size()); }
     // A copy of entry index; std::invalid_argument outside the list.
-    GEOMETRY GetDriveGeometry(int index) const;
+    GEOMETRY GetDriveGeometry(int index) const override;
     const CDriveList& Drives() const { return m_arrDrives; }
 
     IHardDrive* GetDrive() const { return m_pDrive.get(); }
+    IHardDrive* GetHardDrive() const override { return m_pDrive.get(); }
+    BOOL IsNT() const override { return m_bIsNT; }
+    // The settings store: in memory unless the front end installs its own.
+    fw::ISettingsStore& GetSettings() override { return m_pSettings ? *m_pSettings : m_settings; }
+    void SetSettings(fw::ISettingsStore* settings) { m_pSettings = settings; }
     // The physical-drive back-end when that is the one in use, else nullptr.
     CNtHardDrive* GetNtDrive() const { return m_pNtDrive; }
 
@@ -54,4 +60,6 @@ private:
     CNtHardDrive* m_pNtDrive = nullptr;
     CDriveList m_arrDrives;
     std::string m_strBackEndError;
+    fw::CMemorySettingsStore m_settings;
+    fw::ISettingsStore* m_pSettings = nullptr;
 };
