@@ -5,11 +5,11 @@
 #include "fixtures/TempDir.h"
 #include "platform/ExclusiveFile.h"
 
+#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
-#include <regex>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -37,24 +37,46 @@ protected:
     fs::path m_previous;
 };
 
+// The length of the time stamp "March 05, 2009, 14:03:07 " that line starts with, 0 when it
+// starts with none.
+size_t StampLength(const std::string& line)
+{
+    static const char* const months[] = {"January",   "February", "March",    "April",
+                                         "May",       "June",     "July",     "August",
+                                         "September", "October",  "November", "December"};
+    for (const char* month : months)
+    {
+        const std::string name = std::string(month) + " ";
+        if (line.rfind(name, 0) != 0)
+            continue;
+        // Then "DD, YYYY, HH:MM:SS ", digits where the template has a 9.
+        const std::string shape = "99, 9999, 99:99:99 ";
+        if (line.size() < name.size() + shape.size())
+            return 0;
+        for (size_t i = 0; i < shape.size(); ++i)
+        {
+            const char c = line[name.size() + i];
+            if (shape[i] == '9' ? !std::isdigit(static_cast<unsigned char>(c)) : c != shape[i])
+                return 0;
+        }
+        return name.size() + shape.size();
+    }
+    return 0;
+}
+
 // The messages of the lines WriteLog wrote, each behind its time stamp and ended by a line
 // end; a single "<not a log line: ...>" for the first line that is none.
 std::vector<std::string> Messages(const std::string& text)
 {
-    static const std::regex stamp(
-        "^(January|February|March|April|May|June|July|August|September|October|November|"
-        "December) [0-3][0-9], [0-9]{4}, [0-2][0-9]:[0-5][0-9]:[0-6][0-9] ");
     std::vector<std::string> messages;
     for (size_t at = 0; at < text.size();)
     {
         const size_t end = text.find('\n', at);
         const std::string line = text.substr(at, end - at);
-        // The stamp is short; the message may be too long for the regular expression engine.
-        const std::string head = line.substr(0, 40);
-        std::smatch match;
-        if (end == std::string::npos || !std::regex_search(head, match, stamp))
-            return {"<not a log line: " + head + ">"};
-        messages.push_back(line.substr(static_cast<size_t>(match.length(0))));
+        const size_t stamp = StampLength(line);
+        if (end == std::string::npos || stamp == 0)
+            return {"<not a log line: " + line.substr(0, 40) + ">"};
+        messages.push_back(line.substr(stamp));
         at = end + 1;
     }
     return messages;
