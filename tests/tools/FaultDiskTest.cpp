@@ -284,7 +284,7 @@ TEST(FaultDisk, VanishesAfterReads)
             ASSERT_TRUE(stats.Valid);
             EXPECT_TRUE(stats.Vanished);
             EXPECT_EQ(stats.Reads, c.As == EFaultVanish::Exit ? 6u : 8u);
-            EXPECT_EQ(stats.BytesRead, (6 - before) * 512 + (stats.BytesRead - (6 - before) * 512));
+            EXPECT_GE(stats.BytesRead, (6 - before) * 512);
         }
         ExpectNothingLeft(deviceName, mountPoint, pid);
     }
