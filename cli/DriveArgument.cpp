@@ -88,7 +88,7 @@ int DiscoverDrives(CAppCore& core)
     return kExitOk;
 }
 
-int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* out)
+int ResolveDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* out)
 {
     int index = 0;
     if (ParseIndex(arg, &index))
@@ -102,6 +102,7 @@ int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* ou
             return kExitUsage;
         }
         out->Geometry = core.GetDriveGeometry(index);
+        out->Index = index;
     }
     else
     {
@@ -133,9 +134,25 @@ int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* ou
                              out->Geometry.BytesPerSector);
             return kExitFailure;
         }
+        out->Index = core.AddDrive(out->Geometry);
     }
     out->Path = core.DrivePath(out->Geometry.Drive);
+    return kExitOk;
+}
 
+void NoteCacheUse(const CAppCore& core, const SResolvedDrive& drive)
+{
+    if (CNtHardDrive* nt = core.GetNtDrive(); nt && !nt->IsCacheBypassed())
+        std::fprintf(stderr,
+                     "ratemark-cli: note: %s is read through the OS cache (its file system "
+                     "refuses direct I/O), so speeds measure memory, not the disk\n",
+                     drive.Path.c_str());
+}
+
+int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* out)
+{
+    if (const int rc = ResolveDriveArgument(core, arg, out))
+        return rc;
     IHardDrive* drive = core.GetDrive();
     const GEOMETRY& g = out->Geometry;
     if (!drive->Open(g.Drive, g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack,
@@ -148,13 +165,29 @@ int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* ou
                          .c_str());
         return kExitFailure;
     }
-    if (CNtHardDrive* nt = core.GetNtDrive(); nt && !nt->IsCacheBypassed())
-        std::fprintf(stderr,
-                     "ratemark-cli: note: %s is read through the OS cache (its file system "
-                     "refuses direct I/O), so speeds measure memory, not the disk\n",
-                     out->Path.c_str());
+    NoteCacheUse(core, *out);
     drive->AnalysePartitions();
     return kExitOk;
+}
+
+nlohmann::json PartitionsJson(IHardDrive* drive)
+{
+    nlohmann::json parts = nlohmann::json::array();
+    auto* analyser = dynamic_cast<CPartitionAnalyser*>(drive);
+    if (!analyser)
+        return parts;
+    for (int i = 0; i < drive->GetPartitionCount(); ++i)
+    {
+        const SPartEntry& e = analyser->Partitions()[static_cast<size_t>(i)];
+        parts.push_back({{"abs_start", e.AbsStart},
+                         {"type", e.Type()},
+                         {"class", PartitionClassLabel(ClassifyPartitionType(e.Type()))},
+                         {"color", drive->GetPartitionColor(i)},
+                         {"start_cylinder", drive->GetPartitionStartCylinder(i)},
+                         {"cylinders", drive->GetPartitionCylinders(i)},
+                         {"sectors", e.SectorCount()}});
+    }
+    return parts;
 }
 
 nlohmann::json DriveJson(const CAppCore& core, const std::string& path, const GEOMETRY& g)

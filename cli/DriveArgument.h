@@ -13,6 +13,7 @@ struct SResolvedDrive
 {
     GEOMETRY Geometry;
     std::string Path; // "" for a BIOS drive
+    int Index = -1;   // its entry in the drive list
 };
 
 // Which back-end the commands create: the platform's, or the one --backend names.
@@ -32,6 +33,16 @@ int EnsureBackEnd(CAppCore& core);
 
 // How a drive is named to the user: its device path, or "BIOS 80h" on the BIOS back-end.
 std::string DriveLabel(const CAppCore& core, const GEOMETRY& geometry);
+
+// Resolves arg to an entry of core's drive list (a path is added to the list), without
+// opening it. On failure prints the reason on stderr and returns the exit code; 0 on success.
+int ResolveDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* out);
+
+// Tells the user when the drive is read through the OS cache; call after it was opened.
+void NoteCacheUse(const CAppCore& core, const SResolvedDrive& drive);
+
+// The partition list of an analysed drive, in list order.
+nlohmann::json PartitionsJson(IHardDrive* drive);
 
 // Resolves and opens arg on core's back-end, and analyses its partitions. On failure
 // prints the reason on stderr and returns the exit code; returns 0 on success.

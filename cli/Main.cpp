@@ -20,6 +20,7 @@ int main(int argc, char** argv)
 
     auto list = std::make_unique<cli::CListCommand>(app);
     auto partitions = std::make_unique<cli::CPartitionsCommand>(app);
+    auto test = std::make_unique<cli::CTestCommand>(app);
 
     try
     {
@@ -42,6 +43,8 @@ int main(int argc, char** argv)
             return list->Perform();
         if (partitions->m_pApp->parsed())
             return partitions->Perform();
+        if (test->m_pApp->parsed())
+            return test->Perform();
     }
     catch (const std::exception& e)
     {

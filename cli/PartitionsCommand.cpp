@@ -23,20 +23,7 @@ int CPartitionsCommand::Perform()
     if (const int rc = OpenDriveArgument(core, m_strDrive, &resolved))
         return rc;
     IHardDrive* drive = core.GetDrive();
-    auto* analyser = dynamic_cast<CPartitionAnalyser*>(drive);
-
-    nlohmann::json parts = nlohmann::json::array();
-    for (int i = 0; i < drive->GetPartitionCount(); ++i)
-    {
-        const SPartEntry& e = analyser->Partitions()[static_cast<size_t>(i)];
-        parts.push_back({{"abs_start", e.AbsStart},
-                         {"type", e.Type()},
-                         {"class", PartitionClassLabel(ClassifyPartitionType(e.Type()))},
-                         {"color", drive->GetPartitionColor(i)},
-                         {"start_cylinder", drive->GetPartitionStartCylinder(i)},
-                         {"cylinders", drive->GetPartitionCylinders(i)},
-                         {"sectors", e.SectorCount()}});
-    }
+    const nlohmann::json parts = PartitionsJson(drive);
     drive->Close();
 
     if (m_bJson)

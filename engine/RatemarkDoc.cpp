@@ -270,6 +270,14 @@ void CRatemarkDoc::StopWorker()
 
 void CRatemarkDoc::OnStart()
 {
+    // One worker at a time: a call that bypasses the command state finds the last one still
+    // running, or ended and not yet reaped.
+    if (m_pWorker)
+    {
+        if (!m_pWorker->Wait(0))
+            return;
+        ReapWorker();
+    }
     m_bRunning = 1;
     if (m_pFrame)
         m_pFrame->EnableDriveSelector(IsRunning() == 0);
@@ -493,32 +501,32 @@ const CReadingResult& CRatemarkDoc::GetSelResult(int32_t i) const
 
 void CRatemarkDoc::SetSelection(int a, int b, int w)
 {
+    const uint64_t c = m_geometry.Cylinders;
+    // Offsets outside the plot area are on its edges; a plot area without width selects
+    // nothing.
+    const int64_t width = w > 0 ? w : 1;
+    const int64_t pa = w > 0 ? std::clamp<int64_t>(a, 0, width) : 0;
+    const int64_t pb = w > 0 ? std::clamp<int64_t>(b, 0, width) : 0;
+    // In 64 bits: C × offset passes 32 bits on drives of more than about 2 TB.
+    const auto at = [&](int64_t offset) {
+        return static_cast<uint32_t>(c * static_cast<uint64_t>(offset) /
+                                     static_cast<uint64_t>(width));
+    };
+    if (b >= a)
+        SelectCylinders(at(pa), at(pb));
+    else
+        SelectCylinders(at(pb), at(pa));
+}
+
+void CRatemarkDoc::SelectCylinders(uint32_t from, uint32_t to)
+{
     // The arrays are the worker's while it lives; the graph never selects during a run.
     if (m_pWorker)
         StopWorker();
     {
         std::lock_guard lock(m_lock);
-        const uint64_t c = m_geometry.Cylinders;
-        // Offsets outside the plot area are on its edges; a plot area without width
-        // selects nothing.
-        const int64_t width = w > 0 ? w : 1;
-        const int64_t pa = w > 0 ? std::clamp<int64_t>(a, 0, width) : 0;
-        const int64_t pb = w > 0 ? std::clamp<int64_t>(b, 0, width) : 0;
-        // In 64 bits: C × offset passes 32 bits on drives of more than about 2 TB.
-        const auto at = [&](int64_t offset) {
-            return static_cast<uint32_t>(c * static_cast<uint64_t>(offset) /
-                                         static_cast<uint64_t>(width));
-        };
-        if (b >= a)
-        {
-            m_nSelStart = at(pa);
-            m_nSelEnd = at(pb);
-        }
-        else
-        {
-            m_nSelEnd = at(pa);
-            m_nSelStart = at(pb);
-        }
+        m_nSelStart = std::min(from, m_geometry.Cylinders);
+        m_nSelEnd = std::clamp(to, m_nSelStart, m_geometry.Cylinders);
         const uint32_t n = m_nSelEnd - m_nSelStart;
         m_pSelResults.reset();
         m_nSelResultSlots = 0;

@@ -98,6 +98,8 @@ public:
 
     // The selection from a drag on the graph: a and b pixel offsets into a plot area w wide.
     void SetSelection(int a, int b, int w);
+    // The selection of cylinders [from, to), cut to the drive; an empty range selects nothing.
+    void SelectCylinders(uint32_t from, uint32_t to);
     void ClearSelection();
 
     // Plain accessors. A reader of an array reads its count first and then only the entries

@@ -80,6 +80,12 @@ int CAppCore::DiscoverDrives()
     return found;
 }
 
+int CAppCore::AddDrive(const GEOMETRY& geometry)
+{
+    m_arrDrives.push_back(geometry);
+    return static_cast<int>(m_arrDrives.size()) - 1;
+}
+
 GEOMETRY CAppCore::GetDriveGeometry(int index) const
 {
     if (index < 0 || static_cast<size_t>(index) >= m_arrDrives.size())

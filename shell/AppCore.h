@@ -40,6 +40,8 @@ public:
     // A copy of entry index; std::invalid_argument outside the list.
     GEOMETRY GetDriveGeometry(int index) const override;
     const CDriveList& Drives() const { return m_arrDrives; }
+    // Appends a drive the user named (a device or image path) to the list; returns its index.
+    int AddDrive(const GEOMETRY& geometry);
 
     IHardDrive* GetDrive() const { return m_pDrive.get(); }
     IHardDrive* GetHardDrive() const override { return m_pDrive.get(); }

@@ -133,3 +133,119 @@ TEST(Cli, UserWithoutRightsToDrives)
     EXPECT_NE(out.find("Can't open drive"), std::string::npos) << out;
     EXPECT_NE(out.find("access denied"), std::string::npos) << out;
 }
+
+namespace {
+
+// A sample image with two partitions; sparse, so its reads are quick.
+std::string SampleImage(const CTempDir& dir, uint32_t cylinders)
+{
+    const std::string image = dir.File("sample.img");
+    CreateSparseFile(image, cylinders * kCylinderBytes);
+    WriteAt(image, 0,
+            TableSector({{0x07, 63, 4 * 16065 - 63}, {0x83, 4 * 16065, (cylinders - 5) * 16065}}));
+    return image;
+}
+
+std::string ReadFile(const std::string& path)
+{
+    std::string text;
+    RunCommand("cat '" + path + "'", &text);
+    return text;
+}
+
+} // namespace
+
+TEST(CliTest, FastRunRowsResultFileAndJsonAgree)
+{
+    CTempDir dir;
+    const std::string image = SampleImage(dir, 40);
+    const std::string dat = dir.File("run.dat"), json = dir.File("run.json"),
+                      png = dir.File("run.png");
+    const SRun run = Cli("test --fast --drive " + image + " --out " + dat + " --json " + json +
+                         " --png " + png + " --size 640x400");
+    ASSERT_EQ(run.Exit, 0) << run.Out;
+    for (const char* label :
+         {"Cylinders            40", "Heads                255", "Sectors              63",
+          "Avr. access time", "Max. speed", "Cylinders tested     40", "Test time"})
+        EXPECT_NE(run.Out.find(label), std::string::npos) << label << "\n" << run.Out;
+
+    const auto doc = nlohmann::json::parse(ReadFile(json));
+    EXPECT_EQ(doc["ended"], "completed");
+    EXPECT_EQ(doc["options"]["fast"], true);
+    EXPECT_TRUE(doc["stats"]["access_time"].is_null());
+    EXPECT_EQ(doc["stats"]["cylinders_tested"], 40);
+    EXPECT_EQ(doc["partitions"].size(), 2u);
+    EXPECT_EQ(doc["drive"]["cylinders"], 40);
+    std::string expected;
+    for (const auto& r : doc["results"])
+    {
+        EXPECT_EQ(r["error"], 0);
+        expected += std::to_string(r["cylinder"].get<int>()) + " " +
+                    std::to_string(r["speed"].get<uint32_t>()) + "\n";
+    }
+    EXPECT_EQ(doc["results"].size(), 40u);
+    EXPECT_EQ(ReadFile(dat), expected);
+    EXPECT_EQ(ReadFile(png).substr(0, 8), "\x89PNG\r\n\x1a\n");
+}
+
+TEST(CliTest, FullRunHasAccessTimeAndBurstSpeed)
+{
+    CTempDir dir;
+    const std::string image = SampleImage(dir, 6);
+    const SRun run = Cli("test --drive " + image + " --json -");
+    ASSERT_EQ(run.Exit, 0) << run.Out;
+    const auto doc = nlohmann::json::parse(run.Out.substr(run.Out.find('{')));
+    EXPECT_EQ(doc["ended"], "completed");
+    EXPECT_FALSE(doc["stats"]["access_time"].is_null());
+    EXPECT_GT(doc["stats"]["burst_speed"].get<uint32_t>(), 0u);
+    EXPECT_EQ(doc["results"].size(), 6u);
+}
+
+TEST(CliTest, RangeRunMeasuresExactlyItsCylinders)
+{
+    CTempDir dir;
+    const std::string image = SampleImage(dir, 12);
+    const SRun run = Cli("test --drive " + image + " --from 3 --to 7 --no-random-access --json -");
+    ASSERT_EQ(run.Exit, 0) << run.Out;
+    const auto doc = nlohmann::json::parse(run.Out.substr(run.Out.find('{')));
+    ASSERT_EQ(doc["results"].size(), 4u);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(doc["results"][i]["cylinder"], 3 + i);
+    EXPECT_EQ(doc["stats"]["cylinders_tested"], 4);
+    EXPECT_TRUE(doc["stats"]["access_time"].is_null());
+    EXPECT_EQ(doc["options"]["from"], 3);
+}
+
+TEST(CliTest, TestUsageAndOutputErrors)
+{
+    CTempDir dir;
+    const std::string image = SampleImage(dir, 6);
+    const std::string drive = " --drive " + image;
+    const struct
+    {
+        std::string Args;
+        int Exit;
+        const char* Says;
+    } cases[] = {
+        {"test" + drive + " --fast --full", 2, "excludes"},
+        {"test" + drive + " --from 1", 2, "requires"},
+        {"test" + drive + " --from 1 --to 3 --out x.dat", 2, "excludes"},
+        {"test" + drive + " --from 4 --to 2", 2, "no range"},
+        {"test" + drive + " --from 0 --to 7", 2, "no range"},
+        {"test" + drive + " --size 0x10", 2, "--size"},
+        {"test" + drive + " --size wide", 2, "--size"},
+        {"test" + drive + " --on-read-error maybe", 2, "on-read-error"},
+        {"test --drive " + dir.File("missing.img"), 1, "Can't open drive"},
+        // A short file fails only when it is closed, which the framework reports itself.
+        {"test" + drive + " --fast --out /dev/full", 1, "/dev/full"},
+        {"test" + drive + " --fast --json " + dir.File("no/such/dir.json"), 1, "JSON"},
+        {"test" + drive + " --fast --png /dev/full", 1, "picture"},
+        {"test" + drive + " --fast --svg " + dir.File("no/such/dir.svg"), 1, "picture"},
+    };
+    for (const auto& c : cases)
+    {
+        const SRun run = Cli(c.Args, true);
+        EXPECT_EQ(run.Exit, c.Exit) << c.Args << ": " << run.Out;
+        EXPECT_NE(run.Out.find(c.Says), std::string::npos) << c.Args << ": " << run.Out;
+    }
+}

@@ -1,0 +1,157 @@
+// The console front end of a test run.
+#include "cli/ConsoleFront.h"
+
+#include "engine/RatemarkDoc.h"
+#include "platform/Clock.h"
+#include "resources/StringTable.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <unistd.h>
+
+namespace cli {
+
+namespace {
+
+constexpr uint32_t kStrReadErrorQuestion = 10008;
+// Boxes after which a run has ended without measuring what it was asked to.
+constexpr uint32_t kRunEndingStrings[] = {10001, 10003, 10007};
+
+bool StartsLike(const std::string& text, uint32_t id)
+{
+    // The question is formatted from its template: compare the text before the first field.
+    const std::string tmpl = res::LoadString(id);
+    const std::string head = tmpl.substr(0, tmpl.find('%'));
+    return !head.empty() && text.compare(0, head.size(), head) == 0;
+}
+
+} // namespace
+
+CConsoleBoxes::CConsoleBoxes(EReadErrorPolicy policy, const volatile std::sig_atomic_t* interrupted)
+    : m_policy(policy), m_pInterrupted(interrupted)
+{}
+
+bool CConsoleBoxes::Failed() const
+{
+    for (const std::string& text : m_texts)
+        for (uint32_t id : kRunEndingStrings)
+            if (text == res::LoadString(id))
+                return true;
+    return false;
+}
+
+int CConsoleBoxes::Show(const std::string& text, unsigned type)
+{
+    m_texts.push_back(text);
+    if ((type & fw::kMbButtonMask) != fw::kMbYesNoCancel)
+    {
+        std::fprintf(stderr, "ratemark-cli: %s\n", text.c_str());
+        return fw::kIdOk;
+    }
+    int answer = fw::kIdCancel;
+    if (StartsLike(text, kStrReadErrorQuestion))
+    {
+        switch (m_policy)
+        {
+        case EReadErrorPolicy::Ask:
+            if (isatty(STDIN_FILENO) && isatty(STDERR_FILENO))
+            {
+                answer = Ask(text);
+                break;
+            }
+            [[fallthrough]];
+        case EReadErrorPolicy::Continue:
+            answer = fw::kIdNo;
+            break;
+        case EReadErrorPolicy::Stop:
+            answer = fw::kIdCancel;
+            break;
+        }
+    }
+    if (answer == fw::kIdCancel)
+        m_bCancelled = true;
+    return answer;
+}
+
+int CConsoleBoxes::Ask(const std::string& text)
+{
+    std::fprintf(stderr, "\n%s\n[y]es / [n]o / [c]ancel? ", text.c_str());
+    std::fflush(stderr);
+    for (;;)
+    {
+        if (m_pInterrupted && *m_pInterrupted)
+            return fw::kIdCancel;
+        char c = 0;
+        const ssize_t n = read(STDIN_FILENO, &c, 1);
+        if (n <= 0)
+        {
+            // An interrupted read (Ctrl+C) or the end of input abandons the test.
+            if (n < 0 && errno == EINTR && !(m_pInterrupted && *m_pInterrupted))
+                continue;
+            return fw::kIdCancel;
+        }
+        switch (c)
+        {
+        case 'y':
+        case 'Y':
+            return fw::kIdYes;
+        case 'n':
+        case 'N':
+            return fw::kIdNo;
+        case 'c':
+        case 'C':
+            return fw::kIdCancel;
+        default:
+            break;
+        }
+    }
+}
+
+CConsoleFrame::CConsoleFrame(fw::CMessageQueue& queue, int driveIndex, bool showProgress)
+    : CWnd(queue), m_nDrive(driveIndex), m_bShowProgress(showProgress)
+{}
+
+void CConsoleFrame::EndProgress()
+{
+    if (m_bLineShown)
+    {
+        std::fprintf(stderr, "\r\033[K");
+        std::fflush(stderr);
+        m_bLineShown = false;
+    }
+}
+
+intptr_t CConsoleFrame::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam)
+{
+    switch (msg)
+    {
+    case UM_TEST_BEGIN:
+        m_bBegan = true;
+        m_dwStartTicks = platform::TickCount();
+        return 1;
+    case UM_TEST_END:
+        m_bEnded = true;
+        EndProgress();
+        return 1;
+    case UM_PROGRESS:
+        if (m_bShowProgress && m_pDoc)
+        {
+            const uint32_t seconds = (platform::TickCount() - m_dwStartTicks) / 1000;
+            const std::string cylinder = CRatemarkDoc::FormatStatText(10, m_pDoc->GetStat(10));
+            const std::string speed = CRatemarkDoc::FormatStatText(9, m_pDoc->GetStat(9));
+            std::fprintf(stderr, "\r\033[K%s %3u%%  cylinder %s  %s  %u:%02u",
+                         res::LoadString(static_cast<uint32_t>(lParam)),
+                         static_cast<unsigned>(wParam),
+                         m_pDoc->GetStat(10) == CRatemarkDoc::kNoValue ? "-" : cylinder.c_str(),
+                         m_pDoc->GetStat(9) == CRatemarkDoc::kNoValue ? "" : speed.c_str(),
+                         seconds / 60, seconds % 60);
+            std::fflush(stderr);
+            m_bLineShown = true;
+        }
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+} // namespace cli
