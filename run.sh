@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the main job: the drive list, then the partitions of a sample
-# drive image with a real partition table.
+# Sets up, builds and runs the main job: the drive list, the partitions of a sample drive
+# image with a real partition table, and a fast test of it with its result files.
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 cd "$root"
@@ -29,3 +29,12 @@ echo "== ratemark-cli list"
 echo
 echo "== ratemark-cli partitions --drive $image"
 "$cli" partitions --drive "$image"
+echo
+out=$sample/sample-disk
+echo "== ratemark-cli test --fast --drive $image"
+"$cli" test --fast --drive "$image" --out "$out.dat" --json "$out.json" --png "$out.png"
+echo
+echo "Results written beside the image:"
+echo "  $out.dat   (one \"cylinder speed\" line per measured cylinder)"
+echo "  $out.json  (drive, options, statistics, results, partitions)"
+echo "  $out.png   (the speed graph)"
