@@ -2,6 +2,8 @@
 #include "fixtures/DiskImage.h"
 #include "fixtures/TempDir.h"
 
+#include <cairo.h>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sys/stat.h>
@@ -185,7 +187,34 @@ TEST(CliTest, FastRunRowsResultFileAndJsonAgree)
     }
     EXPECT_EQ(doc["results"].size(), 40u);
     EXPECT_EQ(ReadFile(dat), expected);
-    EXPECT_EQ(ReadFile(png).substr(0, 8), "\x89PNG\r\n\x1a\n");
+
+    // The picture: partition columns in list order along a row of the plot, and the curve.
+    cairo_surface_t* picture = cairo_image_surface_create_from_png(png.c_str());
+    ASSERT_EQ(cairo_surface_status(picture), CAIRO_STATUS_SUCCESS);
+    EXPECT_EQ(cairo_image_surface_get_width(picture), 640);
+    EXPECT_EQ(cairo_image_surface_get_height(picture), 400);
+    const auto pixel = [&](int x, int y) {
+        const uint8_t* row = cairo_image_surface_get_data(picture) +
+                             static_cast<ptrdiff_t>(y) * cairo_image_surface_get_stride(picture);
+        uint32_t argb;
+        std::memcpy(&argb, row + 4 * x, 4);
+        return argb & 0xFFFFFF; // 0xRRGGBB
+    };
+    int ntfs = -1, linux = -1, curve = 0;
+    for (int x = 0; x < 640; ++x)
+    {
+        const uint32_t c = pixel(x, 300);
+        if (c == 0xFFCDE9 && ntfs < 0)
+            ntfs = x;
+        if (c == 0xECEB86 && linux < 0)
+            linux = x;
+        for (int y = 0; y < 400; ++y)
+            curve += pixel(x, y) == 0x000080;
+    }
+    cairo_surface_destroy(picture);
+    EXPECT_GE(ntfs, 0);
+    EXPECT_GT(linux, ntfs);
+    EXPECT_GT(curve, 0);
 }
 
 TEST(CliTest, FullRunHasAccessTimeAndBurstSpeed)
