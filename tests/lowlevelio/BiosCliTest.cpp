@@ -144,3 +144,21 @@ TEST_F(BiosCliTest, ChoosingTheBackEndAndItsFailures)
             << c.Variables << " " << c.Args << ": " << run.Out;
     }
 }
+
+TEST_F(BiosCliTest, TestRunsThroughTheBiosServices)
+{
+    const SRun run = Cli(m_drives, "--backend bios test --fast --drive 0 --json -");
+    ASSERT_EQ(run.Exit, 0) << run.Out;
+    const auto doc = nlohmann::json::parse(run.Out.substr(run.Out.find('{')));
+    EXPECT_EQ(doc["ended"], "completed");
+    EXPECT_EQ(doc["drive"]["bios_drive"], 128);
+    // The read-burst test exists only on the NT family.
+    EXPECT_EQ(doc["options"]["burst"], false);
+    EXPECT_GE(doc["results"].size(), 90u);
+    for (const auto& r : doc["results"])
+    {
+        EXPECT_EQ(r["error"], 0);
+        EXPECT_GT(r["speed"].get<uint32_t>(), 0u);
+    }
+    EXPECT_EQ(doc["partitions"].size(), 3u);
+}
