@@ -1,4 +1,5 @@
-// Sanitizer suppressions for the cairo tests: findings inside the font libraries only.
+// Sanitizer suppressions for every program that draws through cairo: findings inside the
+// font libraries only. Compiled into those programs in sanitizer builds.
 //
 // fontconfig, which pango asks for "Arial", keeps its configuration and font caches until
 // the process ends, and the leak checker would report them at exit. pango initialises
