@@ -75,8 +75,10 @@ bool CMessageQueue::Call(CWnd* target, const std::function<void()>& fn)
     --m_nWaiting;
     const bool ran = call->ran;
     std::exception_ptr error = call->error;
-    lock.unlock();
+    // Under the lock: a destructor waiting for the last caller may destroy the condition
+    // the moment the lock is free.
     m_cvDone.notify_all();
+    lock.unlock();
     if (error)
         std::rethrow_exception(error);
     return ran;
