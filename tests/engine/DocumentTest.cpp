@@ -211,6 +211,8 @@ TEST_F(EngineTest, CommandStatesWhileRunning)
     EXPECT_FALSE(m_frame.m_selectorStates.empty());
     EXPECT_EQ(m_frame.m_selectorStates.back(), FALSE);
 
+    // A start that bypasses the command state makes no second worker.
+    m_doc->OnStart();
     gate.Release();
     ASSERT_TRUE(PumpUntil([&] { return !m_frame.m_log.Only(WM_CANCELMODE).empty(); }));
     // The worker has ended, but only the next command-state update reaps it.
@@ -219,6 +221,8 @@ TEST_F(EngineTest, CommandStatesWhileRunning)
     EXPECT_TRUE(m_doc->IsIdle());
     EXPECT_EQ(m_frame.m_selectorStates.back(), TRUE);
     EXPECT_TRUE(StateOf(*m_doc, fw::ID_FILE_SAVE).enabled);
+    m_queue.Pump();
+    EXPECT_EQ(m_frame.m_log.Only(UM_TEST_BEGIN).size(), 1u);
 }
 
 TEST_F(EngineTest, StartCreatesALowestPrioritySuspendedWorkerOrReportsFailure)
