@@ -250,6 +250,8 @@ TEST(CliTest, TestUsageAndOutputErrors)
     CTempDir dir;
     const std::string image = SampleImage(dir, 6);
     const std::string drive = " --drive " + image;
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const struct
     {
         std::string Args;
@@ -265,6 +267,9 @@ TEST(CliTest, TestUsageAndOutputErrors)
         {"test" + drive + " --size wide", 2, "--size"},
         {"test" + drive + " --on-read-error maybe", 2, "on-read-error"},
         {"test --drive " + dir.File("missing.img"), 1, "Can't open drive"},
+        {"test --drive /dev/zero", 1, "Can't open drive"},
+        {"test --drive " + fifo, 1, "Can't open drive"},
+        {"test --drive " + dir.Path().string(), 1, "Can't open drive"},
         // A short file fails only when it is closed, which the framework reports itself.
         {"test" + drive + " --fast --out /dev/full", 1, "/dev/full"},
         {"test" + drive + " --fast --json " + dir.File("no/such/dir.json"), 1, "JSON"},
