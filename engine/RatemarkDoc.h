@@ -80,6 +80,8 @@ public:
     BOOL IsRunning();
     // No run in progress, without reaping.
     BOOL IsIdle() const { return !m_bRunning; }
+    // A stop has been asked for since the last start; any thread may ask.
+    BOOL IsStopRequested() const { return m_bStop.load(); }
     // Asks a worker to stop and waits for it, serving its messages and boxes meanwhile; a
     // worker that outlasts the wait is waited for again, so the document never goes while it
     // runs.
