@@ -7,7 +7,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev
     libcairo2-dev libpango1.0-dev fonts-liberation
-    fdisk util-linux python3
+    fdisk util-linux python3 strace
     libfuse3-dev fuse3
 )
 
