@@ -1,5 +1,5 @@
 // Fuzz target: the partition walk over an arbitrary disk image.
-#include "diskaccess/PartitionAnalyser.h"
+#include "fixtures/LbaDrive.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +8,7 @@
 namespace {
 
 // A drive whose sectors are the fuzzer's bytes; reads past the end fail like a short device.
-class CImageDrive : public CPartitionAnalyser
+class CImageDrive : public testing_fx::CLbaDrive
 {
 public:
     CImageDrive(const uint8_t* data, size_t size, uint32_t heads, uint32_t sectorsPerTrack)
@@ -18,9 +18,6 @@ public:
             GEOMETRY{0, static_cast<uint32_t>(size / 512 / 16065), heads, sectorsPerTrack, 512};
     }
 
-    BOOL Open(int32_t, uint32_t, uint32_t, uint32_t, uint32_t) override { return 1; }
-    BOOL Close() override { return 1; }
-    BOOL ReadChs(uint32_t, uint32_t, uint32_t, uint32_t, void*, uint32_t*) override { return 0; }
     BOOL ReadLba(uint32_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead) override
     {
         const uint64_t begin = uint64_t{sector} * 512;
@@ -31,16 +28,6 @@ public:
             std::memcpy(buffer, m_pData + begin, got);
         *sectorsRead = static_cast<uint32_t>(got / 512);
         return got == want;
-    }
-    uint32_t GetErrorCode() override { return 0; }
-    uint32_t GetErrorCylinder() override { return 0; }
-    uint32_t GetErrorHead() override { return 0; }
-    void ResetReadTime() override {}
-    int64_t GetReadTime() override { return 0; }
-    int GetDrives(CDriveList& drives) override
-    {
-        drives.clear();
-        return 0;
     }
 
 private:
