@@ -1,6 +1,7 @@
 // ratemark-cli: drive speed analysis from a terminal.
 #include "cli/Command.h"
 #include "cli/DriveArgument.h"
+#include "platform/DeviceBroker.h"
 
 #include <cstdio>
 #include <memory>
@@ -31,6 +32,9 @@ int main(int argc, char** argv)
         const int rc = app.exit(e);
         return rc == 0 ? cli::kExitOk : cli::kExitUsage;
     }
+
+    // A disk this user may not open is authorised on the terminal when nothing else asks.
+    platform::SetTerminalAuthorisation(true);
 
     if (backEnd == "bios")
         cli::ChooseBackEnd(cli::EBackEnd::Bios);

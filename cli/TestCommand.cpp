@@ -173,7 +173,10 @@ int CTestCommand::Perform()
     frame.SetDocument(&doc);
     doc.SetMainFrame(&frame);
     if (!doc.OnNewDocument())
+    {
+        NoteOpenRefusal(core);
         return kExitFailure;
+    }
     NoteCacheUse(core, resolved);
     if (range)
         doc.SelectCylinders(m_nFrom, m_nTo);

@@ -14,7 +14,9 @@ constexpr uint32_t kSectorsPerTrack = 63;
 
 } // namespace
 
-CNtHardDrive::CNtHardDrive(const platform::IDriveNamespace& drives) : m_drives(drives) {}
+CNtHardDrive::CNtHardDrive(const platform::IDriveNamespace& drives, platform::IDeviceBroker& broker)
+    : m_drives(drives), m_broker(broker)
+{}
 
 GEOMETRY CNtHardDrive::GeometryFromSize(int32_t drive, const platform::DeviceSize& size)
 {
@@ -54,14 +56,23 @@ uint32_t CNtHardDrive::OpenNumber(int32_t drive, platform::DeviceMode mode,
 uint32_t CNtHardDrive::AddPathDrive(const std::string& path, GEOMETRY* geometry)
 {
     platform::DeviceHandle device;
-    uint32_t error = platform::DeviceOpen(path, platform::DeviceMode::Buffered, &device);
-    if (error != 0)
-        return error;
     platform::DeviceSize size;
-    error = platform::DeviceQuerySize(device, &size);
-    platform::DeviceClose(device);
-    if (error != 0)
+    uint32_t error = platform::DeviceOpen(path, platform::DeviceMode::Buffered, &device);
+    if (error == platform::err::AccessDenied)
+    {
+        // A disk the user may not open: the broker opens it when it is measured.
+        if (platform::DeviceQuerySizeUnopened(path, &size) != 0 || !m_broker.CanServe(path))
+            return error;
+    }
+    else if (error != 0)
         return error;
+    else
+    {
+        error = platform::DeviceQuerySize(device, &size);
+        platform::DeviceClose(device);
+        if (error != 0)
+            return error;
+    }
     m_pathDrives.push_back(path);
     *geometry =
         GeometryFromSize(kFirstPathDrive + static_cast<int32_t>(m_pathDrives.size() - 1), size);
@@ -72,8 +83,11 @@ BOOL CNtHardDrive::Open(int32_t drive, uint32_t cylinders, uint32_t tracksPerCyl
                         uint32_t sectorsPerTrack, uint32_t bytesPerSector)
 {
     m_Geometry = GEOMETRY{drive, cylinders, tracksPerCylinder, sectorsPerTrack, bytesPerSector};
-    const uint32_t error =
+    m_strOpenRefusal.clear();
+    uint32_t error =
         OpenNumber(drive, platform::DeviceMode::Unbuffered, &m_hDevice, &m_bCacheBypassed);
+    if (error == platform::err::AccessDenied)
+        error = OpenThroughBroker(DrivePath(drive));
     if (error != 0)
     {
         m_hDevice = platform::kInvalidDevice;
@@ -81,6 +95,13 @@ BOOL CNtHardDrive::Open(int32_t drive, uint32_t cylinders, uint32_t tracksPerCyl
         return 0;
     }
     return 1;
+}
+
+uint32_t CNtHardDrive::OpenThroughBroker(const std::string& path)
+{
+    if (path.empty() || !m_broker.CanServe(path))
+        return platform::err::AccessDenied;
+    return m_broker.Open(path, &m_hDevice, &m_bCacheBypassed, &m_strOpenRefusal);
 }
 
 BOOL CNtHardDrive::Close()
@@ -171,6 +192,7 @@ BOOL CNtHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint32
 int CNtHardDrive::GetDrives(CDriveList& drives)
 {
     drives.clear();
+    m_bDiscoveryRefused = false;
     for (int32_t n = 0; n < kProbedDrives; ++n)
     {
         m_dwLastError = 0;
@@ -179,9 +201,22 @@ int CNtHardDrive::GetDrives(CDriveList& drives)
         if (error != 0)
         {
             m_dwLastError = error;
-            if (error == platform::err::AccessDenied)
-                break;
-            continue;
+            if (error != platform::err::AccessDenied)
+                continue;
+            // A user without the right to open disks still sees those the broker can open
+            // for them; the size comes from the kernel's published attributes.
+            platform::DeviceSize size;
+            if (m_drives.QueryDriveSizeUnopened(static_cast<uint32_t>(n), &size) == 0 &&
+                m_broker.CanServe(m_drives.DrivePath(static_cast<uint32_t>(n))))
+            {
+                drives.push_back(GeometryFromSize(n, size));
+                continue;
+            }
+            m_bDiscoveryRefused = true;
+            // Where the broker runs but cannot serve this drive, it may serve the next.
+            if (m_broker.IsAvailable())
+                continue;
+            break;
         }
         platform::DeviceSize size;
         const uint32_t sizeError = platform::DeviceQuerySize(device, &size);

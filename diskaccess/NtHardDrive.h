@@ -3,6 +3,7 @@
 
 #include "diskaccess/PartitionAnalyser.h"
 #include "platform/Device.h"
+#include "platform/DeviceBroker.h"
 #include "platform/DriveNamespace.h"
 
 #include <string>
@@ -14,8 +15,11 @@ public:
     // Drive numbers from this one up name the paths given to AddPathDrive.
     static constexpr int32_t kFirstPathDrive = 0x10000;
 
+    // Where the user may not open a whole-disk device, broker opens it after the system has
+    // authorised the user, and discovery lists it without opening it.
     explicit CNtHardDrive(
-        const platform::IDriveNamespace& drives = platform::SystemDriveNamespace());
+        const platform::IDriveNamespace& drives = platform::SystemDriveNamespace(),
+        platform::IDeviceBroker& broker = platform::SystemDeviceBroker());
 
     BOOL Open(int32_t drive, uint32_t cylinders, uint32_t tracksPerCylinder,
               uint32_t sectorsPerTrack, uint32_t bytesPerSector) override;
@@ -29,6 +33,15 @@ public:
     void ResetReadTime() override { m_liReadTime = 0; }
     int64_t GetReadTime() override { return m_liReadTime; }
     int GetDrives(CDriveList& drives) override;
+
+    // Why the disk service refused the last Open (polkit's words), "" when the last Open was
+    // not refused by it. Open may block while the user answers the service's authorisation
+    // dialog.
+    const std::string& GetOpenRefusal() const { return m_strOpenRefusal; }
+
+    // True when the last GetDrives left out a drive that this user may not open and that no
+    // broker could open for them.
+    bool WasDiscoveryRefused() const { return m_bDiscoveryRefused; }
 
     // Makes a block device or image file named by the user usable as a drive: probes it
     // with the geometry rule of discovery and gives it a drive number of its own.
@@ -49,12 +62,17 @@ public:
 private:
     uint32_t OpenNumber(int32_t drive, platform::DeviceMode mode, platform::DeviceHandle* out,
                         bool* cacheBypassed) const;
+    // After our own open was refused for access: the broker's open of path when it serves it.
+    uint32_t OpenThroughBroker(const std::string& path);
     // The positioned read shared by ReadChs and ReadLba; the transfer time is added to
     // *readTime when it is given. Returns 0 or a Win32 error number.
     uint32_t ReadAt(uint64_t offset, uint32_t count, void* buffer, uint32_t* sectorsRead,
                     int64_t* readTime);
 
     const platform::IDriveNamespace& m_drives;
+    platform::IDeviceBroker& m_broker;
+    std::string m_strOpenRefusal;
+    bool m_bDiscoveryRefused = false;
     std::vector<std::string> m_pathDrives;
 
     uint32_t m_dwErrorCylinder = 0;
