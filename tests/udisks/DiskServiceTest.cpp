@@ -273,3 +273,22 @@ TEST(DiskServiceAbsent, UnprivilegedListIsUnchangedWithoutUdisks)
     }
     EXPECT_EQ(noBus.Err, noService.Err);
 }
+
+TEST_F(DiskServiceTest, OnATerminalPolkitAsksThere)
+{
+    // Standard input is a terminal (script's) and no agent serves the session: polkit's text
+    // agent asks there; a wrong password ends in the refusal with polkit's reason.
+    std::string out;
+    const int rc = RunCommand(
+        "cd '" + m_service->SharedDir() + "' && (sleep 2; printf 'not-the-password\\n') | env " +
+            "DBUS_SYSTEM_BUS_ADDRESS='" + m_service->BusAddress() +
+            "' script -qec \"setpriv --reuid=nobody --regid=nogroup --clear-groups " + m_cli +
+            " partitions --drive " + m_loop->Path() + "\" /dev/null 2>&1",
+        &out);
+    EXPECT_EQ(rc, 1) << out;
+    EXPECT_NE(out.find("Authentication is required"), std::string::npos) << out;
+    EXPECT_NE(out.find("Password:"), std::string::npos) << out;
+    EXPECT_NE(out.find("Not authorized"), std::string::npos) << out;
+    EXPECT_EQ(RunCommand("pgrep -u nobody -x pkttyagent >/dev/null"), 1)
+        << "the agent outlived the program";
+}
