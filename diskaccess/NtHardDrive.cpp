@@ -79,15 +79,54 @@ uint32_t CNtHardDrive::AddPathDrive(const std::string& path, GEOMETRY* geometry)
     return 0;
 }
 
+CNtHardDrive::~CNtHardDrive()
+{
+    platform::DeviceClose(m_prepared.Handle);
+}
+
+uint32_t CNtHardDrive::OpenForMeasuring(int32_t drive, platform::DeviceHandle* out,
+                                        bool* cacheBypassed, std::string* refusal) const
+{
+    refusal->clear();
+    const uint32_t error = OpenNumber(drive, platform::DeviceMode::Unbuffered, out, cacheBypassed);
+    if (error != platform::err::AccessDenied)
+        return error;
+    const std::string path = DrivePath(drive);
+    if (path.empty() || !m_broker.CanServe(path))
+        return error;
+    return m_broker.Open(path, out, cacheBypassed, refusal);
+}
+
+uint32_t CNtHardDrive::PrepareOpen(int32_t drive, std::string* refusal)
+{
+    SPrepared prepared{drive};
+    const uint32_t error =
+        OpenForMeasuring(drive, &prepared.Handle, &prepared.CacheBypassed, refusal);
+    if (error != 0)
+        return error;
+    std::lock_guard lock(m_preparedLock);
+    platform::DeviceClose(m_prepared.Handle);
+    m_prepared = prepared;
+    return 0;
+}
+
 BOOL CNtHardDrive::Open(int32_t drive, uint32_t cylinders, uint32_t tracksPerCylinder,
                         uint32_t sectorsPerTrack, uint32_t bytesPerSector)
 {
     m_Geometry = GEOMETRY{drive, cylinders, tracksPerCylinder, sectorsPerTrack, bytesPerSector};
     m_strOpenRefusal.clear();
-    uint32_t error =
-        OpenNumber(drive, platform::DeviceMode::Unbuffered, &m_hDevice, &m_bCacheBypassed);
-    if (error == platform::err::AccessDenied)
-        error = OpenThroughBroker(DrivePath(drive));
+    {
+        std::lock_guard lock(m_preparedLock);
+        if (m_prepared.Handle != platform::kInvalidDevice && m_prepared.Drive == drive)
+        {
+            m_hDevice = m_prepared.Handle;
+            m_bCacheBypassed = m_prepared.CacheBypassed;
+            m_prepared = SPrepared{};
+            return 1;
+        }
+    }
+    const uint32_t error =
+        OpenForMeasuring(drive, &m_hDevice, &m_bCacheBypassed, &m_strOpenRefusal);
     if (error != 0)
     {
         m_hDevice = platform::kInvalidDevice;
@@ -95,13 +134,6 @@ BOOL CNtHardDrive::Open(int32_t drive, uint32_t cylinders, uint32_t tracksPerCyl
         return 0;
     }
     return 1;
-}
-
-uint32_t CNtHardDrive::OpenThroughBroker(const std::string& path)
-{
-    if (path.empty() || !m_broker.CanServe(path))
-        return platform::err::AccessDenied;
-    return m_broker.Open(path, &m_hDevice, &m_bCacheBypassed, &m_strOpenRefusal);
 }
 
 BOOL CNtHardDrive::Close()

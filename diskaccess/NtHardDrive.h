@@ -6,6 +6,7 @@
 #include "platform/DeviceBroker.h"
 #include "platform/DriveNamespace.h"
 
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,8 @@ public:
     explicit CNtHardDrive(
         const platform::IDriveNamespace& drives = platform::SystemDriveNamespace(),
         platform::IDeviceBroker& broker = platform::SystemDeviceBroker());
+    // Closes a handle PrepareOpen kept and no Open took.
+    ~CNtHardDrive() override;
 
     BOOL Open(int32_t drive, uint32_t cylinders, uint32_t tracksPerCylinder,
               uint32_t sectorsPerTrack, uint32_t bytesPerSector) override;
@@ -38,6 +41,13 @@ public:
     // not refused by it. Open may block while the user answers the service's authorisation
     // dialog.
     const std::string& GetOpenRefusal() const { return m_strOpenRefusal; }
+
+    // Opens drive as Open will, ahead of it and on any thread, so that a window program can
+    // wait for the authorisation dialog off its event loop; the next Open of the same drive
+    // takes the handle without asking again. Only the latest prepared drive is kept. Not at
+    // the same time as AddPathDrive. Returns 0, or a Win32 error number with the disk
+    // service's reason in *refusal ("" when it gave none).
+    uint32_t PrepareOpen(int32_t drive, std::string* refusal);
 
     // True when the last GetDrives left out a drive that this user may not open and that no
     // broker could open for them.
@@ -62,8 +72,10 @@ public:
 private:
     uint32_t OpenNumber(int32_t drive, platform::DeviceMode mode, platform::DeviceHandle* out,
                         bool* cacheBypassed) const;
-    // After our own open was refused for access: the broker's open of path when it serves it.
-    uint32_t OpenThroughBroker(const std::string& path);
+    // Our own unbuffered open of drive, and after a refusal of access the broker's open when
+    // it serves the drive. Touches no member but the drive tables.
+    uint32_t OpenForMeasuring(int32_t drive, platform::DeviceHandle* out, bool* cacheBypassed,
+                              std::string* refusal) const;
     // The positioned read shared by ReadChs and ReadLba; the transfer time is added to
     // *readTime when it is given. Returns 0 or a Win32 error number.
     uint32_t ReadAt(uint64_t offset, uint32_t count, void* buffer, uint32_t* sectorsRead,
@@ -73,6 +85,15 @@ private:
     platform::IDeviceBroker& m_broker;
     std::string m_strOpenRefusal;
     bool m_bDiscoveryRefused = false;
+
+    struct SPrepared
+    {
+        int32_t Drive = -1;
+        platform::DeviceHandle Handle = platform::kInvalidDevice;
+        bool CacheBypassed = false;
+    };
+    std::mutex m_preparedLock;
+    SPrepared m_prepared; // under m_preparedLock
     std::vector<std::string> m_pathDrives;
 
     uint32_t m_dwErrorCylinder = 0;

@@ -6,8 +6,10 @@
 #include "platform/Errors.h"
 #include "platform/Memory.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <thread>
 
 using namespace testing_fx;
 
@@ -313,4 +315,55 @@ TEST_F(NtHardDriveTest, OpenGoesThroughTheBrokerOnlyWhenAccessIsRefused)
     EXPECT_EQ(drive.GetErrorCode(), platform::err::AccessDenied);
     EXPECT_EQ(drive.GetOpenRefusal(), "");
     EXPECT_TRUE(m_broker.Asked.empty());
+}
+
+namespace {
+
+size_t OpenDescriptors()
+{
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+TEST_F(NtHardDriveTest, PreparedOpenIsTakenByTheNextOpenOfThatDrive)
+{
+    m_ns.Paths[0] = Image("d0.img", kCylinderBytes);
+    m_ns.Paths[1] = Image("d1.img", kCylinderBytes);
+    m_ns.OpenErrors[0] = platform::err::AccessDenied;
+    m_broker.Served = {m_ns.Paths[0]};
+    const size_t before = OpenDescriptors();
+    {
+        CNtHardDrive drive(m_ns, m_broker);
+        std::string refusal = "stale";
+        // Authorised on another thread, as a window program waits for the dialog.
+        uint32_t prepared = 1;
+        std::thread([&] { prepared = drive.PrepareOpen(0, &refusal); }).join();
+        EXPECT_EQ(prepared, 0u);
+        EXPECT_EQ(refusal, "");
+        ASSERT_EQ(drive.Open(0, 1, 255, 63, 512), 1);
+        EXPECT_EQ(m_broker.Asked.size(), 1u) << "the open asked again";
+        platform::CPageBuffer buffer(512);
+        uint32_t got = 0;
+        EXPECT_EQ(drive.ReadLba(0, 1, buffer.Get(), &got), 1);
+        drive.Close();
+
+        // Taken once: the next Open asks again, and a refusal comes back with its reason.
+        m_broker.Refusal = "Not authorized to perform operation";
+        EXPECT_EQ(drive.Open(0, 1, 255, 63, 512), 0);
+        EXPECT_EQ(m_broker.Asked.size(), 2u);
+        EXPECT_EQ(drive.PrepareOpen(0, &refusal), platform::err::AccessDenied);
+        EXPECT_EQ(refusal, "Not authorized to perform operation");
+
+        // A prepared drive that no Open takes is closed with the back-end.
+        m_broker.Refusal.clear();
+        EXPECT_EQ(drive.PrepareOpen(0, &refusal), 0u);
+        EXPECT_EQ(drive.PrepareOpen(0, &refusal), 0u);
+        ASSERT_EQ(drive.Open(1, 1, 255, 63, 512), 1);
+        drive.Close();
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
 }
