@@ -59,4 +59,9 @@ public:
     virtual COLORREF GetPartitionColor(int i) = 0;
     // Fills the drive list with the drives that answer; returns the number of entries.
     virtual int GetDrives(CDriveList& drives) = 0;
+
+    // Nonzero when the last failed read showed that the drive itself has gone (unplugged,
+    // or dropped by the system), so that no further read can succeed; reset by Open. A
+    // back-end that cannot tell always answers 0.
+    virtual BOOL IsGone() { return 0; }
 };
