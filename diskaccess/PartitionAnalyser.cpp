@@ -3,6 +3,7 @@
 
 #include "framework/MessageBox.h"
 #include "platform/Memory.h"
+#include "resources/StringIds.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,7 +12,6 @@
 namespace {
 
 constexpr size_t kTableOffset = 446;
-constexpr uint32_t kStrOutOfMemory = 10007;
 // No real chain comes near this; it bounds the recursion on a crafted image whose links
 // all point to fresh signed sectors.
 constexpr size_t kMaxTables = 1024;
@@ -127,7 +127,7 @@ BOOL CPartitionAnalyser::AnalysePartitions()
     platform::CPageBuffer buffer(m_Geometry.BytesPerSector);
     if (!buffer)
     {
-        fw::MessageBox(kStrOutOfMemory, fw::kMbOk | fw::kMbIconHand);
+        fw::MessageBox(res::IDS_OUT_OF_MEMORY, fw::kMbOk | fw::kMbIconHand);
         return 0;
     }
     m_visitedTables.clear();
