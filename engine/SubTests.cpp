@@ -75,7 +75,6 @@ void CTestRun::RandomAccessTest()
             const int answer = AskReadError();
             if (answer == fw::kIdCancel)
             {
-                CancelledByUser();
                 m_doc.m_bStop = 1;
                 break;
             }

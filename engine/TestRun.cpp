@@ -111,7 +111,13 @@ int CTestRun::AskReadError()
         fw::MessageBox(fw::SMessageBoxRequest{text, fw::kMbYesNoCancel | fw::kMbIconHand,
                                               res::IDS_READ_ERROR_QUESTION},
                        &m_doc.m_bStop);
-    return answer == fw::kIdYes || answer == fw::kIdNo ? answer : fw::kIdCancel;
+    if (answer == fw::kIdYes || answer == fw::kIdNo)
+        return answer;
+    // A question dropped because a stop came meanwhile ends the run as stopped, not as
+    // cancelled by the user.
+    if (!StopRequested())
+        CancelledByUser();
+    return fw::kIdCancel;
 }
 
 void CTestRun::Progress(uintptr_t percent, intptr_t phaseId)
@@ -406,10 +412,7 @@ void CTestRun::MeasureCylinder(uint32_t c, bool* pCancel)
         if (answer == fw::kIdNo)
             m_bShowErrors = false;
         else if (answer == fw::kIdCancel)
-        {
-            CancelledByUser();
             *pCancel = true;
-        }
     }
 }
 

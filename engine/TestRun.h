@@ -59,7 +59,8 @@ private:
     void RaiseIfWanted();
     void LowerIfRaised();
     // The read-error question (10008) about the drive's last failed read: kIdYes, kIdNo or
-    // kIdCancel; Cancel without asking once a stop is requested.
+    // kIdCancel; Cancel without asking once a stop is requested. A Cancel of the user's is
+    // recorded as the run's end.
     int AskReadError();
     void Progress(uintptr_t percent, intptr_t phaseId);
     // Whether a stop has been requested; a stop seen ends the run as stopped unless it has

@@ -85,6 +85,8 @@ TEST_F(EngineTest, PendingQuestionIsAnsweredCancelWhenAStopIsRequested)
         if (!close)
         {
             EXPECT_EQ(Cylinders(Results()), (std::vector<uint32_t>{0, 1, 2}));
+            // The user stopped the run; no one answered the question Cancel.
+            EXPECT_EQ(m_doc->GetLastRun().m_eEnd, ERunEnd::Stopped);
         }
         m_queue.Pump();
         EXPECT_EQ(m_frame.m_log.Sequence({UM_PROGRESS, UM_SELECTION}),
