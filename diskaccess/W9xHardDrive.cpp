@@ -95,6 +95,20 @@ BOOL CW9xHardDrive::ReadChs(uint32_t cylinder, uint32_t head, uint32_t sector, u
 
 BOOL CW9xHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead)
 {
+    return ReadLba64(sector, count, buffer, sectorsRead);
+}
+
+uint64_t CW9xHardDrive::GetDeviceSectors()
+{
+    const auto total = m_totalSectors.find(m_Geometry.Drive);
+    if (total != m_totalSectors.end())
+        return total->second;
+    return uint64_t{m_Geometry.Cylinders} * m_Geometry.TracksPerCylinder *
+           m_Geometry.SectorsPerTrack;
+}
+
+BOOL CW9xHardDrive::ReadLba64(uint64_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead)
+{
     const uint32_t bytesPerSector = m_Geometry.BytesPerSector;
     if (!sectorsRead || bytesPerSector == 0)
     {
@@ -107,7 +121,7 @@ BOOL CW9xHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint3
     m_dwLastError = 0;
     auto* destination = static_cast<uint8_t*>(buffer);
     const uint32_t biosDrive = static_cast<uint32_t>(m_Geometry.Drive) + kFirstBiosDrive;
-    uint32_t current = sector;
+    uint64_t current = sector;
     uint32_t remaining = count;
     uint32_t result = 0;
     bool failed = false;
@@ -115,7 +129,8 @@ BOOL CW9xHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint3
     {
         m_dwLastError = 0;
         const uint32_t piece = remaining > kMaxPiece ? kMaxPiece : remaining;
-        result = m_pfnExtendedInt13Read32(biosDrive, current, 0, piece, destination);
+        result = m_pfnExtendedInt13Read32(biosDrive, static_cast<uint32_t>(current),
+                                          static_cast<uint32_t>(current >> 32), piece, destination);
         if (result & rawio::kReadFailureMask)
         {
             failed = true;
@@ -136,9 +151,9 @@ BOOL CW9xHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint3
     if (spt != 0 && sectorsPerCylinder != 0)
     {
         // The sectors of the failed piece that did arrive end where the failing one begins.
-        const uint32_t failing = current + (result & 0xFF);
-        m_dwErrorCylinder = failing / sectorsPerCylinder;
-        m_dwErrorHead = failing % sectorsPerCylinder / spt;
+        const uint64_t failing = current + (result & 0xFF);
+        m_dwErrorCylinder = static_cast<uint32_t>(failing / sectorsPerCylinder);
+        m_dwErrorHead = static_cast<uint32_t>(failing % sectorsPerCylinder / spt);
     }
     return 0;
 }
@@ -146,6 +161,7 @@ BOOL CW9xHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint3
 int CW9xHardDrive::GetDrives(CDriveList& drives)
 {
     drives.clear();
+    m_totalSectors.clear();
     for (uint32_t d = kFirstBiosDrive; d <= kLastBiosDrive; ++d)
     {
         m_dwLastError = 0;
@@ -193,6 +209,9 @@ int CW9xHardDrive::GetDrives(CDriveList& drives)
                 cylinders = info.sectors_l / kSectorsPerCylinder;
             }
             bytesPerSector = info.sector_size;
+            const uint64_t total = uint64_t{info.sectors_h} << 32 | info.sectors_l;
+            if (total != 0)
+                m_totalSectors[static_cast<int32_t>(d - kFirstBiosDrive)] = total;
             if (info.sectors_l == 0 && info.sectors_h == 0)
             {
                 char text[256];

@@ -6,6 +6,7 @@
 #include "lowlevelio/Rawio32v2.h"
 #include "platform/Library.h"
 
+#include <map>
 #include <stdexcept>
 #include <string>
 
@@ -53,6 +54,10 @@ public:
     int64_t GetReadTime() override { return m_liReadTime; }
     // Probes BIOS drives 80h to 93h with function 08h and, for large drives, function 48h.
     int GetDrives(CDriveList& drives) override;
+    // Function 48h's total sector count for the open drive when discovery learnt one,
+    // otherwise its cylinders × heads × sectors per track.
+    uint64_t GetDeviceSectors() override;
+    BOOL ReadLba64(uint64_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead) override;
 
 private:
     [[noreturn]] void FailLoading(uint32_t stringId, const std::string& reason);
@@ -64,6 +69,8 @@ private:
     }
 
     PLogFunction m_pfnLog;
+    // Function 48h's total sector counts by drive number, from the last discovery.
+    std::map<int32_t, uint64_t> m_totalSectors;
     uint32_t m_dwErrorCylinder = 0;
     uint32_t m_dwErrorHead = 0;
     uint32_t m_dwLastError = 0;

@@ -8,6 +8,7 @@
 #include "platform/Memory.h"
 #include "resources/StringTable.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -255,4 +256,45 @@ TEST_F(W9xHardDriveTest, DiscoveryLogsEveryProbe)
     }
     EXPECT_EQ(RecordedLog(), expected);
     EXPECT_EQ(drives, (CDriveList{{0, 10011, 255, 63, 512}}));
+}
+
+TEST_F(W9xHardDriveTest, GuidTablePastTwoTebibytesIsReadThroughTheBios)
+{
+    // 3 TiB: the backup header and the second partition lie past 2^32 sectors, where only
+    // function 48h's total and the read's high sector word reach.
+    if (testing_fx::RunCommand("command -v sfdisk >/dev/null") != 0)
+        GTEST_SKIP() << "sfdisk (package fdisk) is not installed";
+    const uint64_t total = 3ull << 31;
+    const uint64_t high = (1ull << 32) + 2048;
+    const std::string image = m_dir.File("gpt.img");
+    testing_fx::CreateSparseFile(image, total * 512);
+    ASSERT_EQ(testing_fx::RunCommand(
+                  "printf 'label: gpt\\nstart=2048,size=1000000,type=0FC63DAF-8483-4772-8E79-"
+                  "3D69D8477DE4,name=\"low\"\\nstart=" +
+                  std::to_string(high) +
+                  ",size=2000000,type=0657FD6D-A4AB-43C4-84E5-0933C84B4F4F,name=\"high\"\\n' | "
+                  "sfdisk -q '" +
+                  image + "' >/dev/null 2>&1"),
+              0);
+    testing_fx::WriteAt(image, 512, std::vector<uint8_t>(512, 0)); // the primary header
+    Emulate(0, image);
+    auto drive = Load();
+    CDriveList drives;
+    ASSERT_EQ(drive->GetDrives(drives), 1);
+    const GEOMETRY& g = drives[0];
+    ASSERT_TRUE(drive->Open(g.Drive, g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack,
+                            g.BytesPerSector));
+    EXPECT_EQ(drive->GetDeviceSectors(), total);
+
+    ClearTrace();
+    EXPECT_TRUE(drive->AnalysePartitions());
+    EXPECT_STREQ(drive->PartitionTableLabel(), "gpt");
+    ASSERT_EQ(drive->GetPartitionCount(), 2);
+    EXPECT_EQ(drive->Partitions()[0].Start(), 2048u);
+    EXPECT_EQ(drive->Partitions()[1].Start(), high);
+    EXPECT_EQ(drive->Partitions()[1].Sectors(), 2000000u);
+    EXPECT_EQ(drive->GetPartitionColor(1), PartitionClassColor(EPartClass::Linux));
+    const auto reads = Reads();
+    EXPECT_TRUE(std::any_of(reads.begin(), reads.end(),
+                            [&](const STracedRead& r) { return r.Sector == total - 1; }));
 }
