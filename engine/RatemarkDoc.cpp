@@ -129,6 +129,7 @@ BOOL CRatemarkDoc::OnOpenDocument(const std::string&)
 
 BOOL CRatemarkDoc::OnNewDocument()
 {
+    m_bShortOfResultMemory = false;
     if (!CDocument::OnNewDocument())
         return FALSE;
     try
@@ -156,7 +157,10 @@ BOOL CRatemarkDoc::OnNewDocument()
             return FALSE;
         m_pResults = AllocResults(g.Cylinders);
         if (!m_pResults)
+        {
+            m_bShortOfResultMemory = true;
             return FALSE;
+        }
         m_nResultSlots = g.Cylinders;
 
         SendToFrame(UM_DRIVE_ACCEPTED, 0, 1);

@@ -116,6 +116,8 @@ public:
     uint32_t GetCylinders() const { return m_geometry.Cylinders; }
     const GEOMETRY& GetGeometry() const { return m_geometry; }
     IHardDrive* GetDrive() const { return m_pDrive; }
+    // True when the last binding failed because one result per cylinder did not fit in memory.
+    bool IsShortOfResultMemory() const { return m_bShortOfResultMemory; }
     BOOL HasSelection() const { return m_bSelection; }
     uint32_t GetSelStart() const { return m_nSelStart; }
     uint32_t GetSelEnd() const { return m_nSelEnd; }
@@ -163,5 +165,6 @@ private:
     CRunEnvironment* m_pEnv;
     IRatemarkFrame* m_pMainFrame = nullptr;
     uint32_t m_nResultSlots = 0;
+    bool m_bShortOfResultMemory = false;
     uint32_t m_nSelResultSlots = 0;
 };
