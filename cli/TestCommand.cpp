@@ -173,7 +173,12 @@ int CTestCommand::Perform()
     frame.SetDocument(&doc);
     doc.SetMainFrame(&frame);
     if (!doc.OnNewDocument())
+    {
+        if (doc.IsShortOfResultMemory())
+            std::fprintf(stderr, "ratemark-cli: not enough memory for %u cylinders\n",
+                         doc.GetCylinders());
         return kExitFailure;
+    }
     NoteCacheUse(core, resolved);
     if (range)
         doc.SelectCylinders(m_nFrom, m_nTo);

@@ -151,14 +151,20 @@ BOOL CNtHardDrive::ReadChs(uint32_t cylinder, uint32_t head, uint32_t sector, ui
 
 BOOL CNtHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead)
 {
+    return ReadLba64(sector, count, buffer, sectorsRead);
+}
+
+BOOL CNtHardDrive::ReadLba64(uint64_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead)
+{
     const uint32_t bytesPerSector = m_Geometry.BytesPerSector;
     if (!sectorsRead || bytesPerSector == 0 ||
-        uint64_t{count} * bytesPerSector > platform::DeviceMaxTransfer())
+        uint64_t{count} * bytesPerSector > platform::DeviceMaxTransfer() ||
+        sector > UINT64_MAX / bytesPerSector)
     {
         m_dwLastError = platform::err::InvalidParameter;
         return 0;
     }
-    const uint64_t offset = uint64_t{sector} * bytesPerSector;
+    const uint64_t offset = sector * bytesPerSector;
     const uint32_t error = ReadAt(offset, count, buffer, sectorsRead, nullptr);
     if (error != 0)
     {
@@ -173,6 +179,15 @@ BOOL CNtHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint32
         return 0;
     }
     return 1;
+}
+
+uint64_t CNtHardDrive::GetDeviceSectors()
+{
+    platform::DeviceSize size;
+    if (m_hDevice == platform::kInvalidDevice || m_Geometry.BytesPerSector == 0 ||
+        platform::DeviceQuerySize(m_hDevice, &size) != 0)
+        return 0;
+    return size.Bytes / m_Geometry.BytesPerSector;
 }
 
 int CNtHardDrive::GetDrives(CDriveList& drives)

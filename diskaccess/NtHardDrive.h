@@ -30,6 +30,9 @@ public:
     int64_t GetReadTime() override { return m_liReadTime; }
     int GetDrives(CDriveList& drives) override;
     BOOL IsGone() override { return m_bGone ? 1 : 0; }
+    // The open device's size from the OS, in sectors of the open geometry.
+    uint64_t GetDeviceSectors() override;
+    BOOL ReadLba64(uint64_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead) override;
 
     // Makes a block device or image file named by the user usable as a drive: probes it
     // with the geometry rule of discovery and gives it a drive number of its own.

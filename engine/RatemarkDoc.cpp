@@ -134,6 +134,7 @@ BOOL CRatemarkDoc::OnOpenDocument(const std::string&)
 
 BOOL CRatemarkDoc::OnNewDocument()
 {
+    m_bShortOfResultMemory = false;
     if (!CDocument::OnNewDocument())
         return FALSE;
     try
@@ -162,7 +163,10 @@ BOOL CRatemarkDoc::OnNewDocument()
             return FALSE;
         m_pResults = AllocResults(g.Cylinders);
         if (!m_pResults)
+        {
+            m_bShortOfResultMemory = true;
             return FALSE;
+        }
         m_nResultSlots = g.Cylinders;
 
         SendToFrame(UM_DRIVE_ACCEPTED, 0, 1);

@@ -124,6 +124,8 @@ public:
     uint32_t GetCylinders() const { return m_geometry.Cylinders; }
     const GEOMETRY& GetGeometry() const { return m_geometry; }
     IHardDrive* GetDrive() const { return m_pDrive; }
+    // True when the last binding failed because one result per cylinder did not fit in memory.
+    bool IsShortOfResultMemory() const { return m_bShortOfResultMemory; }
     BOOL HasSelection() const { return m_bSelection; }
     uint32_t GetSelStart() const { return m_nSelStart; }
     uint32_t GetSelEnd() const { return m_nSelEnd; }
@@ -182,6 +184,7 @@ private:
     CRunEnvironment* m_pEnv;
     IRatemarkFrame* m_pMainFrame = nullptr;
     uint32_t m_nResultSlots = 0;
+    bool m_bShortOfResultMemory = false;
     uint32_t m_nSelResultSlots = 0;
     bool m_bDriveOpen = false; // m_pDrive was opened by this document and not closed since
     SRunOutcome m_lastRun;     // under m_lock
