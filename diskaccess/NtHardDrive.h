@@ -21,8 +21,6 @@ public:
     explicit CNtHardDrive(
         const platform::IDriveNamespace& drives = platform::SystemDriveNamespace(),
         platform::IDeviceBroker& broker = platform::SystemDeviceBroker());
-    // Closes a handle PrepareOpen kept and no Open took.
-    ~CNtHardDrive() override;
 
     BOOL Open(int32_t drive, uint32_t cylinders, uint32_t tracksPerCylinder,
               uint32_t sectorsPerTrack, uint32_t bytesPerSector) override;
@@ -36,6 +34,10 @@ public:
     void ResetReadTime() override { m_liReadTime = 0; }
     int64_t GetReadTime() override { return m_liReadTime; }
     int GetDrives(CDriveList& drives) override;
+    BOOL IsGone() override { return m_bGone ? 1 : 0; }
+    // The open device's size from the OS, in sectors of the open geometry.
+    uint64_t GetDeviceSectors() override;
+    BOOL ReadLba64(uint64_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead) override;
 
     // Why the disk service refused the last Open (polkit's words), "" when the last Open was
     // not refused by it. Open may block while the user answers the service's authorisation
@@ -76,6 +78,8 @@ private:
     // it serves the drive. Touches no member but the drive tables.
     uint32_t OpenForMeasuring(int32_t drive, platform::DeviceHandle* out, bool* cacheBypassed,
                               std::string* refusal) const;
+    // Records a failed read's error, and whether it shows the device gone.
+    void ReadFailed(uint32_t error);
     // The positioned read shared by ReadChs and ReadLba; the transfer time is added to
     // *readTime when it is given. Returns 0 or a Win32 error number.
     uint32_t ReadAt(uint64_t offset, uint32_t count, void* buffer, uint32_t* sectorsRead,
@@ -89,7 +93,7 @@ private:
     struct SPrepared
     {
         int32_t Drive = -1;
-        platform::DeviceHandle Handle = platform::kInvalidDevice;
+        platform::CDeviceHandle Handle; // closed when no Open takes it
         bool CacheBypassed = false;
     };
     std::mutex m_preparedLock;
@@ -99,7 +103,8 @@ private:
     uint32_t m_dwErrorCylinder = 0;
     uint32_t m_dwErrorHead = 0;
     uint32_t m_dwLastError = 0;
-    platform::DeviceHandle m_hDevice = platform::kInvalidDevice;
+    platform::CDeviceHandle m_hDevice; // closed on Close, on the next Open and at destruction
     int64_t m_liReadTime = 0;
     bool m_bCacheBypassed = false;
+    bool m_bGone = false;
 };
