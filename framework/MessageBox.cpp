@@ -11,25 +11,33 @@ namespace fw {
 
 namespace {
 
+// The answer of a box that is not shown: the question's refusal, else OK.
+int UnshownAnswer(unsigned type)
+{
+    switch (type & kMbButtonMask)
+    {
+    case kMbYesNoCancel:
+        return kIdCancel;
+    case kMbYesNo:
+        return kIdNo;
+    default:
+        return kIdOk;
+    }
+}
+
 class CConsoleMessageBox : public IMessageBoxService
 {
 public:
     int Show(const std::string& text, unsigned type) override
     {
         std::fprintf(stderr, "%s\n", text.c_str());
-        return (type & kMbButtonMask) == kMbYesNoCancel ? kIdCancel : kIdOk;
+        return UnshownAnswer(type);
     }
 };
 
 CConsoleMessageBox g_consoleBox;
 std::atomic<IMessageBoxService*> g_pService{nullptr};
 std::atomic<CMessageQueue*> g_pQueue{nullptr};
-
-// The answer of a box that is not shown.
-int UnshownAnswer(unsigned type)
-{
-    return (type & kMbButtonMask) == kMbYesNoCancel ? kIdCancel : kIdOk;
-}
 
 } // namespace
 

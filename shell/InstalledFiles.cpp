@@ -1,0 +1,57 @@
+// The shipped files and the installation layouts.
+#include "shell/InstalledFiles.h"
+
+#include "platform/Library.h"
+#include "platform/UserDirs.h"
+
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+// Set by the build for an installation into system folders (bin, share/ratemark): the full
+// path of its program folder and the data folder relative to it.
+#ifndef RATEMARK_SYSTEM_BINDIR
+#define RATEMARK_SYSTEM_BINDIR ""
+#endif
+#ifndef RATEMARK_DATA_FROM_BINDIR
+#define RATEMARK_DATA_FROM_BINDIR "../share/ratemark"
+#endif
+
+std::vector<std::string> UninstalledProgramFiles()
+{
+    return {
+        platform::LibraryFileName("Rawio16v2.dll"),
+        platform::LibraryFileName("Rawio32v2.dll"),
+        kHelpBookEnglish,
+        kHelpBookRussian,
+    };
+}
+
+std::vector<std::string> PortableFolderFiles()
+{
+    return {kConsoleProgram, kIconFile};
+}
+
+std::string FindProgramFile(const std::string& name)
+{
+    const std::string exe = platform::ExecutablePath();
+    if (exe.empty())
+        return {};
+    const fs::path folder = fs::path(exe).parent_path();
+    std::error_code ec;
+    for (const fs::path& candidate : {folder / name, folder / RATEMARK_DATA_FROM_BINDIR / name})
+        if (fs::is_regular_file(candidate, ec))
+            return candidate.lexically_normal().string();
+    return {};
+}
+
+bool IsSystemInstallation(const std::string& executable)
+{
+    const std::string systemBin = RATEMARK_SYSTEM_BINDIR;
+    if (systemBin.empty() || executable.empty())
+        return false;
+    std::error_code ec;
+    const fs::path folder = fs::path(executable).parent_path();
+    return fs::equivalent(folder, systemBin, ec);
+}
