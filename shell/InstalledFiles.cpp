@@ -9,11 +9,7 @@
 
 namespace fs = std::filesystem;
 
-// Set by the build for an installation into system folders (bin, share/ratemark): the full
-// path of its program folder and the data folder relative to it.
-#ifndef RATEMARK_SYSTEM_BINDIR
-#define RATEMARK_SYSTEM_BINDIR ""
-#endif
+// The data folder of the system layout, relative to its program folder (set by the build).
 #ifndef RATEMARK_DATA_FROM_BINDIR
 #define RATEMARK_DATA_FROM_BINDIR "../share/ratemark"
 #endif
@@ -48,10 +44,11 @@ std::string FindProgramFile(const std::string& name)
 
 bool IsSystemInstallation(const std::string& executable)
 {
-    const std::string systemBin = RATEMARK_SYSTEM_BINDIR;
-    if (systemBin.empty() || executable.empty())
+    // The system layout keeps the manuals in a data folder of their own beside the program
+    // folder; a portable folder keeps everything beside the program.
+    if (executable.empty())
         return false;
     std::error_code ec;
     const fs::path folder = fs::path(executable).parent_path();
-    return fs::equivalent(folder, systemBin, ec);
+    return fs::is_directory(folder / RATEMARK_DATA_FROM_BINDIR, ec);
 }

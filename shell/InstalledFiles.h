@@ -25,7 +25,7 @@ std::vector<std::string> PortableFolderFiles();
 // neither holds it.
 std::string FindProgramFile(const std::string& name);
 
-// True when executable lies in the program folder of a system installation (the one a
-// package installs into), which the package manager installs and removes: such a program
-// neither registers for removal nor removes itself.
+// True when executable lies in the program folder of a system installation (bin with the data
+// folder share/ratemark beside it, as the package installs it), which the package manager
+// installs and removes: such a program neither registers for removal nor removes itself.
 bool IsSystemInstallation(const std::string& executable);

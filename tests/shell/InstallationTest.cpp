@@ -10,6 +10,7 @@
 #include "platform/RemovalScript.h"
 #include "platform/UninstallEntry.h"
 #include "shell/AppCore.h"
+#include "shell/InstalledFiles.h"
 
 #include <gtest/gtest.h>
 
@@ -237,6 +238,22 @@ TEST_F(InstallationTest, BothBoxesMakeBothShortcutsAndAUserRegistersInItsDataFol
         m_dir.Path() / ("machine" + Home().string()) / ".local/share/Zelqo/Ratemark.uninstall";
     EXPECT_TRUE(fs::exists(userEntry));
     EXPECT_EQ(m_context.EntryPath(), userEntry.string());
+}
+
+TEST_F(InstallationTest, ASystemInstallationNeverRegisters)
+{
+    // bin with share/ratemark beside it: the package's layout, which dpkg installs and removes.
+    const fs::path prefix = m_dir.Path() / "usr";
+    WriteAll(prefix / "bin/ratemark", "exe");
+    WriteAll(prefix / "share/ratemark/Ratemark.htb", "book");
+    EXPECT_TRUE(IsSystemInstallation((prefix / "bin/ratemark").string()));
+    EXPECT_FALSE(IsSystemInstallation(Executable().string()));
+
+    m_context.strExecutable = (prefix / "bin/ratemark").string();
+    Register(true, true);
+    EXPECT_EQ(m_prompt.m_nAsked, 0);
+    EXPECT_FALSE(fs::exists(MachineEntry()));
+    EXPECT_FALSE(fs::exists(MenuLink()));
 }
 
 TEST_F(InstallationTest, AnsweringNoRemovesNothing)
