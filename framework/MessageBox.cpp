@@ -11,20 +11,6 @@ namespace fw {
 
 namespace {
 
-// The answer of a box that is not shown: the question's refusal, else OK.
-int UnshownAnswer(unsigned type)
-{
-    switch (type & kMbButtonMask)
-    {
-    case kMbYesNoCancel:
-        return kIdCancel;
-    case kMbYesNo:
-        return kIdNo;
-    default:
-        return kIdOk;
-    }
-}
-
 class CConsoleMessageBox : public IMessageBoxService
 {
 public:
@@ -40,6 +26,24 @@ std::atomic<IMessageBoxService*> g_pService{nullptr};
 std::atomic<CMessageQueue*> g_pQueue{nullptr};
 
 } // namespace
+
+int UnshownAnswer(unsigned type)
+{
+    switch (type & kMbButtonMask)
+    {
+    case kMbYesNoCancel:
+        return kIdCancel;
+    case kMbYesNo:
+        return kIdNo;
+    default:
+        return kIdOk;
+    }
+}
+
+int IMessageBoxService::Show(const std::string&, unsigned type)
+{
+    return UnshownAnswer(type);
+}
 
 void SetMessageBoxService(IMessageBoxService* service)
 {
@@ -69,22 +73,27 @@ int MessageBox(const std::string& text, unsigned type)
 
 int MessageBox(const std::string& text, unsigned type, const std::atomic<BOOL>* stop)
 {
-    auto show = [&] {
-        if (stop && stop->load())
-            return UnshownAnswer(type);
-        return GetMessageBoxService()->Show(text, type);
-    };
-    CMessageQueue* queue = g_pQueue.load();
-    if (!queue || queue->IsOwnerThread())
-        return show();
-    int answer = UnshownAnswer(type);
-    queue->Call(nullptr, [&] { answer = show(); });
-    return answer;
+    return MessageBox(SMessageBoxRequest{text, type, 0}, stop);
 }
 
 int MessageBox(uint32_t stringId, unsigned type)
 {
-    return MessageBox(std::string(res::LoadString(stringId)), type);
+    return MessageBox(SMessageBoxRequest{res::LoadString(stringId), type, stringId});
+}
+
+int MessageBox(const SMessageBoxRequest& request, const std::atomic<BOOL>* stop)
+{
+    auto show = [&] {
+        if (stop && stop->load())
+            return UnshownAnswer(request.m_nType);
+        return GetMessageBoxService()->Show(request);
+    };
+    CMessageQueue* queue = g_pQueue.load();
+    if (!queue || queue->IsOwnerThread())
+        return show();
+    int answer = UnshownAnswer(request.m_nType);
+    queue->Call(nullptr, [&] { answer = show(); });
+    return answer;
 }
 
 } // namespace fw

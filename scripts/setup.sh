@@ -10,6 +10,7 @@ packages=(
     fdisk util-linux python3 strace
     dpkg-dev appstream desktop-file-utils
     libfuse3-dev fuse3
+    zlib1g-dev ntfs-3g dosfstools
 )
 
 missing=()
