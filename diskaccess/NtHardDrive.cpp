@@ -184,8 +184,8 @@ BOOL CNtHardDrive::ReadLba64(uint64_t sector, uint32_t count, void* buffer, uint
 uint64_t CNtHardDrive::GetDeviceSectors()
 {
     platform::DeviceSize size;
-    if (m_hDevice == platform::kInvalidDevice || m_Geometry.BytesPerSector == 0 ||
-        platform::DeviceQuerySize(m_hDevice, &size) != 0)
+    if (!m_hDevice.IsOpen() || m_Geometry.BytesPerSector == 0 ||
+        platform::DeviceQuerySize(m_hDevice.Get(), &size) != 0)
         return 0;
     return size.Bytes / m_Geometry.BytesPerSector;
 }
