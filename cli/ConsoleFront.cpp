@@ -1,13 +1,13 @@
 // The console front end of a test run.
 #include "cli/ConsoleFront.h"
 
+#include "cli/Output.h"
 #include "engine/RatemarkDoc.h"
 #include "platform/Clock.h"
+#include "platform/Console.h"
 #include "resources/StringTable.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <unistd.h>
 
 namespace cli {
 
@@ -27,7 +27,7 @@ bool StartsLike(const std::string& text, uint32_t id)
 
 } // namespace
 
-CConsoleBoxes::CConsoleBoxes(EReadErrorPolicy policy, const volatile std::sig_atomic_t* interrupted)
+CConsoleBoxes::CConsoleBoxes(EReadErrorPolicy policy, bool (*interrupted)())
     : m_policy(policy), m_pInterrupted(interrupted)
 {}
 
@@ -45,7 +45,7 @@ int CConsoleBoxes::Show(const std::string& text, unsigned type)
     m_texts.push_back(text);
     if ((type & fw::kMbButtonMask) != fw::kMbYesNoCancel)
     {
-        std::fprintf(stderr, "ratemark-cli: %s\n", text.c_str());
+        PrintErr("ratemark-cli: " + text + "\n");
         return fw::kIdOk;
     }
     int answer = fw::kIdCancel;
@@ -54,7 +54,8 @@ int CConsoleBoxes::Show(const std::string& text, unsigned type)
         switch (m_policy)
         {
         case EReadErrorPolicy::Ask:
-            if (isatty(STDIN_FILENO) && isatty(STDERR_FILENO))
+            if (platform::IsTerminal(platform::EStdStream::In) &&
+                platform::IsTerminal(platform::EStdStream::Err))
             {
                 answer = Ask(text);
                 break;
@@ -75,21 +76,17 @@ int CConsoleBoxes::Show(const std::string& text, unsigned type)
 
 int CConsoleBoxes::Ask(const std::string& text)
 {
-    std::fprintf(stderr, "\n%s\n[y]es / [n]o / [c]ancel? ", text.c_str());
-    std::fflush(stderr);
+    PrintErr("\n" + text + "\n[y]es / [n]o / [c]ancel? ");
     for (;;)
     {
-        if (m_pInterrupted && *m_pInterrupted)
+        // An interrupt (Ctrl+C) or the end of input abandons the test.
+        if (m_pInterrupted && m_pInterrupted())
             return fw::kIdCancel;
-        char c = 0;
-        const ssize_t n = read(STDIN_FILENO, &c, 1);
-        if (n <= 0)
-        {
-            // An interrupted read (Ctrl+C) or the end of input abandons the test.
-            if (n < 0 && errno == EINTR && !(m_pInterrupted && *m_pInterrupted))
-                continue;
+        const int c = platform::ReadInputByte(100);
+        if (c == platform::kInputTimeout)
+            continue;
+        if (c == platform::kInputEnd)
             return fw::kIdCancel;
-        }
         switch (c)
         {
         case 'y':
@@ -108,15 +105,28 @@ int CConsoleBoxes::Ask(const std::string& text)
 }
 
 CConsoleFrame::CConsoleFrame(fw::CMessageQueue& queue, int driveIndex, bool showProgress)
-    : CWnd(queue), m_nDrive(driveIndex), m_bShowProgress(showProgress)
+    : CWnd(queue), m_nDrive(driveIndex), m_bShowProgress(showProgress),
+      m_bEscapes(platform::TerminalTakesEscapes())
 {}
+
+std::string CConsoleFrame::ProgressLine(const std::string& text, int columns, bool escapes)
+{
+    // The last column stays free: a terminal that wraps at the margin would start a new line.
+    const size_t room = static_cast<size_t>(columns > 1 ? columns - 1 : 79);
+    std::string line = text.substr(0, room);
+    if (escapes)
+        return "\r" + line + "\033[K";
+    line.resize(room, ' ');
+    return "\r" + line;
+}
 
 void CConsoleFrame::EndProgress()
 {
     if (m_bLineShown)
     {
-        std::fprintf(stderr, "\r\033[K");
-        std::fflush(stderr);
+        const std::string blank =
+            ProgressLine("", platform::TerminalColumns(platform::EStdStream::Err), m_bEscapes);
+        PrintErr(blank + "\r");
         m_bLineShown = false;
     }
 }
@@ -139,13 +149,14 @@ intptr_t CConsoleFrame::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lPar
             const uint32_t seconds = (platform::TickCount() - m_dwStartTicks) / 1000;
             const std::string cylinder = CRatemarkDoc::FormatStatText(10, m_pDoc->GetStat(10));
             const std::string speed = CRatemarkDoc::FormatStatText(9, m_pDoc->GetStat(9));
-            std::fprintf(stderr, "\r\033[K%s %3u%%  cylinder %s  %s  %u:%02u",
-                         res::LoadString(static_cast<uint32_t>(lParam)),
-                         static_cast<unsigned>(wParam),
-                         m_pDoc->GetStat(10) == CRatemarkDoc::kNoValue ? "-" : cylinder.c_str(),
-                         m_pDoc->GetStat(9) == CRatemarkDoc::kNoValue ? "" : speed.c_str(),
-                         seconds / 60, seconds % 60);
-            std::fflush(stderr);
+            const std::string text = Format(
+                "%s %3u%%  cylinder %s  %s  %u:%02u",
+                res::LoadString(static_cast<uint32_t>(lParam)), static_cast<unsigned>(wParam),
+                m_pDoc->GetStat(10) == CRatemarkDoc::kNoValue ? "-" : cylinder.c_str(),
+                m_pDoc->GetStat(9) == CRatemarkDoc::kNoValue ? "" : speed.c_str(), seconds / 60,
+                seconds % 60);
+            PrintErr(ProgressLine(text, platform::TerminalColumns(platform::EStdStream::Err),
+                                  m_bEscapes));
             m_bLineShown = true;
         }
         return 1;
