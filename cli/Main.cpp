@@ -2,6 +2,7 @@
 #include "cli/Command.h"
 #include "cli/DriveArgument.h"
 #include "cli/Output.h"
+#include "platform/Console.h"
 #include "platform/Signals.h"
 #include "platform/System.h"
 
@@ -11,6 +12,7 @@
 
 int main(int argc, char** argv)
 {
+    platform::ReserveStandardStreams();
     // From here a first Ctrl+C asks a run to stop, a second ends the program at once; every
     // signal that ends it removes the temporaries of unfinished output files first; a reader
     // of stdout that goes away is a write error, never the end before the files are written.

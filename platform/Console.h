@@ -12,6 +12,12 @@ enum class EStdStream
     Err,
 };
 
+// Makes sure that no file the program opens later can take the place of a standard stream
+// that was closed when it started (a drive or an output file would then receive what is
+// meant for stdout): a closed stream gets a placeholder that fails every transfer, as the
+// closed stream did. Call first thing.
+void ReserveStandardStreams();
+
 // Whether the stream is a terminal.
 bool IsTerminal(EStdStream stream);
 

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -27,6 +28,22 @@ int Descriptor(EStdStream stream)
 }
 
 } // namespace
+
+void ReserveStandardStreams()
+{
+    for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
+    {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+            continue;
+        // Opened the other way round from the stream's use, so that each use fails with EBADF.
+        const int placeholder = open("/dev/null", fd == STDIN_FILENO ? O_WRONLY : O_RDONLY);
+        if (placeholder >= 0 && placeholder != fd)
+        {
+            dup2(placeholder, fd);
+            close(placeholder);
+        }
+    }
+}
 
 bool IsTerminal(EStdStream stream)
 {
