@@ -86,7 +86,11 @@ private:
     bool WriteJson(CRatemarkDoc& doc, const CAppCore& core, const SResolvedDrive& drive,
                    const std::string& ended, SPreparedOutput& out);
     bool WritePicture(CRatemarkDoc& doc, SPreparedOutput& out);
+    // All the files and a stdout output, each whole or not at all; false when one failed.
+    bool WriteOutputs(CRatemarkDoc& doc, const CAppCore& core, const SResolvedDrive& drive,
+                      CConsoleBoxes& boxes, const std::string& ended);
     void PrintRows(CRatemarkDoc& doc);
+    bool HadReadErrors(CRatemarkDoc& doc) const;
 
     // Set by CheckOptions.
     int32_t m_nWidth = 1024;

@@ -138,30 +138,9 @@ int CTestCommand::Perform()
     const std::string ended = RunTest(doc, queue, frame, boxes);
 
     // The files first, so that a reader of stdout that goes away cannot cost them.
-    bool outputsOk = true;
-    for (SPreparedOutput& out : m_outputs)
-    {
-        switch (out.Spec.Format)
-        {
-        case EOutputFormat::Dat:
-            outputsOk = WriteResultFile(doc, boxes, out) && outputsOk;
-            break;
-        case EOutputFormat::Json:
-            outputsOk = WriteJson(doc, core, resolved, ended, out) && outputsOk;
-            break;
-        case EOutputFormat::Png:
-        case EOutputFormat::Svg:
-            outputsOk = WritePicture(doc, out) && outputsOk;
-            break;
-        }
-    }
+    const bool outputsOk = WriteOutputs(doc, core, resolved, boxes, ended);
     PrintRows(doc);
-
-    bool readErrors = false;
-    const CReadingResult* results = m_bRange ? doc.GetSelResults() : doc.GetResults();
-    const int32_t count = m_bRange ? doc.GetSelResultCount() : doc.GetResultCount();
-    for (int32_t i = 0; i < count; ++i)
-        readErrors = readErrors || results[i].m_dwError != 0;
+    const bool readErrors = HadReadErrors(doc);
 
     // The document is left unmodified so that closing it asks nothing.
     doc.SetModifiedFlag(FALSE);
@@ -391,6 +370,40 @@ bool CTestCommand::WritePicture(CRatemarkDoc& doc, SPreparedOutput& out)
     if (error)
         PrintErr(WriteFailure(out.Spec, error));
     return error == 0;
+}
+
+bool CTestCommand::WriteOutputs(CRatemarkDoc& doc, const CAppCore& core,
+                                const SResolvedDrive& drive, CConsoleBoxes& boxes,
+                                const std::string& ended)
+{
+    bool ok = true;
+    for (SPreparedOutput& out : m_outputs)
+    {
+        switch (out.Spec.Format)
+        {
+        case EOutputFormat::Dat:
+            ok = WriteResultFile(doc, boxes, out) && ok;
+            break;
+        case EOutputFormat::Json:
+            ok = WriteJson(doc, core, drive, ended, out) && ok;
+            break;
+        case EOutputFormat::Png:
+        case EOutputFormat::Svg:
+            ok = WritePicture(doc, out) && ok;
+            break;
+        }
+    }
+    return ok;
+}
+
+bool CTestCommand::HadReadErrors(CRatemarkDoc& doc) const
+{
+    const CReadingResult* results = m_bRange ? doc.GetSelResults() : doc.GetResults();
+    const int32_t count = m_bRange ? doc.GetSelResultCount() : doc.GetResultCount();
+    for (int32_t i = 0; i < count; ++i)
+        if (results[i].m_dwError != 0)
+            return true;
+    return false;
 }
 
 void CTestCommand::PrintRows(CRatemarkDoc& doc)
