@@ -2,6 +2,7 @@
 #pragma once
 
 #include "cli/Output.h"
+#include "engine/RunOutcome.h"
 
 #include <CLI/CLI.hpp>
 #include <memory>
@@ -80,15 +81,14 @@ private:
     int CheckOptions();
     int PrepareOutputs();
     void StoreRunOptions(CAppCore& core);
-    std::string RunTest(CRatemarkDoc& doc, fw::CMessageQueue& queue, CConsoleFrame& frame,
-                        CConsoleBoxes& boxes);
+    SRunOutcome RunTest(CRatemarkDoc& doc, fw::CMessageQueue& queue, CConsoleFrame& frame);
     bool WriteResultFile(CRatemarkDoc& doc, CConsoleBoxes& boxes, SPreparedOutput& out);
     bool WriteJson(CRatemarkDoc& doc, const CAppCore& core, const SResolvedDrive& drive,
-                   const std::string& ended, SPreparedOutput& out);
+                   const SRunOutcome& outcome, SPreparedOutput& out);
     bool WritePicture(CRatemarkDoc& doc, SPreparedOutput& out);
     // All the files and a stdout output, each whole or not at all; false when one failed.
     bool WriteOutputs(CRatemarkDoc& doc, const CAppCore& core, const SResolvedDrive& drive,
-                      CConsoleBoxes& boxes, const std::string& ended);
+                      CConsoleBoxes& boxes, const SRunOutcome& outcome);
     void PrintRows(CRatemarkDoc& doc);
     bool HadReadErrors(CRatemarkDoc& doc) const;
 

@@ -5,73 +5,46 @@
 #include "engine/RatemarkDoc.h"
 #include "platform/Clock.h"
 #include "platform/Console.h"
+#include "resources/StringIds.h"
 #include "resources/StringTable.h"
 
 #include <cstdio>
 
 namespace cli {
 
-namespace {
-
-constexpr uint32_t kStrReadErrorQuestion = 10008;
-// Boxes after which a run has ended without measuring what it was asked to.
-constexpr uint32_t kRunEndingStrings[] = {10001, 10003, 10007};
-
-bool StartsLike(const std::string& text, uint32_t id)
-{
-    // The question is formatted from its template: compare the text before the first field.
-    const std::string tmpl = res::LoadString(id);
-    const std::string head = tmpl.substr(0, tmpl.find('%'));
-    return !head.empty() && text.compare(0, head.size(), head) == 0;
-}
-
-} // namespace
-
 CConsoleBoxes::CConsoleBoxes(EReadErrorPolicy policy, bool (*interrupted)())
     : m_policy(policy), m_pInterrupted(interrupted)
 {}
 
-bool CConsoleBoxes::Failed() const
+int CConsoleBoxes::Show(const fw::SMessageBoxRequest& request)
 {
-    for (const std::string& text : m_texts)
-        for (uint32_t id : kRunEndingStrings)
-            if (text == res::LoadString(id))
-                return true;
-    return false;
+    m_texts.push_back(request.m_strText);
+    if ((request.m_nType & fw::kMbButtonMask) != fw::kMbYesNoCancel)
+    {
+        PrintErr("ratemark-cli: " + request.m_strText + "\n");
+        return fw::kIdOk;
+    }
+    // The only question of a run is the read-error question; any other is declined.
+    if (request.m_nStringId != res::IDS_READ_ERROR_QUESTION)
+        return fw::kIdCancel;
+    switch (m_policy)
+    {
+    case EReadErrorPolicy::Ask:
+        if (platform::IsTerminal(platform::EStdStream::In) &&
+            platform::IsTerminal(platform::EStdStream::Err))
+            return Ask(request.m_strText);
+        [[fallthrough]];
+    case EReadErrorPolicy::Continue:
+        return fw::kIdNo;
+    case EReadErrorPolicy::Stop:
+        break;
+    }
+    return fw::kIdCancel;
 }
 
 int CConsoleBoxes::Show(const std::string& text, unsigned type)
 {
-    m_texts.push_back(text);
-    if ((type & fw::kMbButtonMask) != fw::kMbYesNoCancel)
-    {
-        PrintErr("ratemark-cli: " + text + "\n");
-        return fw::kIdOk;
-    }
-    int answer = fw::kIdCancel;
-    if (StartsLike(text, kStrReadErrorQuestion))
-    {
-        switch (m_policy)
-        {
-        case EReadErrorPolicy::Ask:
-            if (platform::IsTerminal(platform::EStdStream::In) &&
-                platform::IsTerminal(platform::EStdStream::Err))
-            {
-                answer = Ask(text);
-                break;
-            }
-            [[fallthrough]];
-        case EReadErrorPolicy::Continue:
-            answer = fw::kIdNo;
-            break;
-        case EReadErrorPolicy::Stop:
-            answer = fw::kIdCancel;
-            break;
-        }
-    }
-    if (answer == fw::kIdCancel)
-        m_bCancelled = true;
-    return answer;
+    return Show(fw::SMessageBoxRequest{text, type, 0});
 }
 
 int CConsoleBoxes::Ask(const std::string& text)

@@ -30,14 +30,11 @@ public:
     // interrupted tells whether the user has asked to stop (Ctrl+C); a question then ends.
     CConsoleBoxes(EReadErrorPolicy policy, bool (*interrupted)());
 
+    int Show(const fw::SMessageBoxRequest& request) override;
     int Show(const std::string& text, unsigned type) override;
 
     // The texts of the boxes shown, in order.
     const std::vector<std::string>& Texts() const { return m_texts; }
-    // The read-error question was answered Cancel.
-    bool Cancelled() const { return m_bCancelled; }
-    // A box that ends a run was shown (no drive object, out of memory, no thread).
-    bool Failed() const;
 
 private:
     int Ask(const std::string& text);
@@ -45,7 +42,6 @@ private:
     EReadErrorPolicy m_policy;
     bool (*m_pInterrupted)();
     std::vector<std::string> m_texts;
-    bool m_bCancelled = false;
 };
 
 // The main frame of the console program: its drive selector names one drive, and the

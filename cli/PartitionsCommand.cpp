@@ -44,6 +44,8 @@ int CPartitionsCommand::Perform()
     // is an answer.
     const uint32_t unreadable =
         parts.empty() ? ReadSectorZero(drive, resolved.Geometry.BytesPerSector) : 0;
+    const auto* analyser = dynamic_cast<const CPartitionAnalyser*>(drive);
+    const std::string label = analyser ? analyser->PartitionTableLabel() : "none";
     drive->Close();
     if (unreadable)
     {
@@ -56,7 +58,8 @@ int CPartitionsCommand::Perform()
 
     if (m_bJson)
     {
-        const nlohmann::json doc = {{"drive", DriveJson(core, resolved.Path, resolved.Geometry)},
+        const nlohmann::json doc = {{"label", label},
+                                    {"drive", DriveJson(core, resolved.Path, resolved.Geometry)},
                                     {"partitions", parts}};
         PrintOut(doc.dump(2) + "\n");
         return kExitOk;
@@ -66,6 +69,7 @@ int CPartitionsCommand::Perform()
         Format("%s: %u cylinders, %u heads, %u sectors per track, %u bytes per sector\n",
                DriveLabel(core, g).c_str(), g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack,
                g.BytesPerSector);
+    text += Format("Partition table: %s\n", label.c_str());
     if (parts.empty())
     {
         PrintOut(text + "No partitions.\n");
@@ -75,10 +79,18 @@ int CPartitionsCommand::Perform()
                    "Start cyl", "Cylinders", "Sectors");
     int n = 0;
     for (const auto& p : parts)
-        text += Format("%-3d %12u 0x%02X  %-10s %10u %10u %12u\n", ++n,
-                       p["abs_start"].get<uint32_t>(), p["type"].get<unsigned>(),
-                       p["class"].get<std::string>().c_str(), p["start_cylinder"].get<uint32_t>(),
-                       p["cylinders"].get<uint32_t>(), p["sectors"].get<uint32_t>());
+    {
+        text += Format("%-3d %12llu 0x%02X  %-10s %10u %10u %12llu", ++n,
+                       static_cast<unsigned long long>(p["abs_start"].get<uint64_t>()),
+                       p["type"].get<unsigned>(), p["class"].get<std::string>().c_str(),
+                       p["start_cylinder"].get<uint32_t>(), p["cylinders"].get<uint32_t>(),
+                       static_cast<unsigned long long>(p["sectors"].get<uint64_t>()));
+        // A GUID table's partitions add their type and name.
+        if (p.contains("type_guid"))
+            text += Format("  %s \"%s\"", p["type_guid"].get<std::string>().c_str(),
+                           p["name"].get<std::string>().c_str());
+        text += "\n";
+    }
     PrintOut(text);
     return kExitOk;
 }

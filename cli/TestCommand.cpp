@@ -18,12 +18,6 @@ namespace cli {
 
 namespace {
 
-const char* const kStatKeys[CRatemarkDoc::kStatCount] = {
-    "cylinders",     "heads",         "sectors",          "access_time",
-    "burst_speed",   "max_speed",     "min_speed",        "min_speed_cylinder",
-    "average_speed", "current_speed", "current_cylinder", "cylinders_tested",
-    "test_time"};
-
 bool ParseSize(const std::string& text, int32_t* w, int32_t* h)
 {
     unsigned long a = 0, b = 0;
@@ -130,15 +124,20 @@ int CTestCommand::Perform()
     frame.SetDocument(&doc);
     doc.SetMainFrame(&frame);
     if (!doc.OnNewDocument())
+    {
+        if (doc.IsShortOfResultMemory())
+            std::fprintf(stderr, "ratemark-cli: not enough memory for %u cylinders\n",
+                         doc.GetCylinders());
         return kExitFailure;
+    }
     NoteCacheUse(core, resolved);
     if (m_bRange)
         doc.SelectCylinders(m_nFrom, m_nTo);
 
-    const std::string ended = RunTest(doc, queue, frame, boxes);
+    const SRunOutcome outcome = RunTest(doc, queue, frame);
 
     // The files first, so that a reader of stdout that goes away cannot cost them.
-    const bool outputsOk = WriteOutputs(doc, core, resolved, boxes, ended);
+    const bool outputsOk = WriteOutputs(doc, core, resolved, boxes, outcome);
     PrintRows(doc);
     const bool readErrors = HadReadErrors(doc);
 
@@ -146,7 +145,7 @@ int CTestCommand::Perform()
     doc.SetModifiedFlag(FALSE);
     doc.OnCloseDocument();
 
-    if (ended == "failed" || !outputsOk)
+    if (outcome.m_eEnd == ERunEnd::Failed || !outputsOk)
         return kExitFailure;
     return readErrors ? kExitReadErrors : kExitOk;
 }
@@ -221,15 +220,15 @@ int CTestCommand::PrepareOutputs()
 void CTestCommand::StoreRunOptions(CAppCore& core)
 {
     // The options the document reads at its construction.
-    fw::ISettingsStore& settings = core.GetSettings();
-    settings.WriteProfileInt("Settings", "FastTest", m_bFast ? 1 : 0);
-    settings.WriteProfileInt("Settings", "RandomAccess", m_bNoRandomAccess ? 0 : 1);
-    settings.WriteProfileInt("Settings", "BurstTest", m_bNoBurst || !core.IsNT() ? 0 : 1);
-    settings.WriteProfileInt("Settings", "HighPriority", m_bNoHighPriority ? 0 : 1);
+    SRunOptions options;
+    options.m_bFastTest = m_bFast ? 1 : 0;
+    options.m_bRandomAccess = m_bNoRandomAccess ? 0 : 1;
+    options.m_bBurstTest = m_bNoBurst || !core.IsNT() ? 0 : 1;
+    options.m_bHighPriority = m_bNoHighPriority ? 0 : 1;
+    WriteRunOptions(core.GetSettings(), options);
 }
 
-std::string CTestCommand::RunTest(CRatemarkDoc& doc, fw::CMessageQueue& queue, CConsoleFrame& frame,
-                                  CConsoleBoxes& boxes)
+SRunOutcome CTestCommand::RunTest(CRatemarkDoc& doc, fw::CMessageQueue& queue, CConsoleFrame& frame)
 {
     doc.ExecuteCommand(ID_START_DIAGNOSTIC);
     bool stopAsked = false;
@@ -244,13 +243,7 @@ std::string CTestCommand::RunTest(CRatemarkDoc& doc, fw::CMessageQueue& queue, C
     }
     queue.Pump();
     frame.EndProgress();
-    if (boxes.Failed() || !frame.Began())
-        return "failed";
-    if (boxes.Cancelled())
-        return "cancelled";
-    if (stopAsked)
-        return "stopped";
-    return "completed";
+    return doc.GetLastRun();
 }
 
 bool CTestCommand::WriteResultFile(CRatemarkDoc& doc, CConsoleBoxes& boxes, SPreparedOutput& out)
@@ -290,13 +283,14 @@ bool CTestCommand::WriteResultFile(CRatemarkDoc& doc, CConsoleBoxes& boxes, SPre
 }
 
 bool CTestCommand::WriteJson(CRatemarkDoc& doc, const CAppCore& core, const SResolvedDrive& drive,
-                             const std::string& ended, SPreparedOutput& out)
+                             const SRunOutcome& outcome, SPreparedOutput& out)
 {
     nlohmann::json stats = nlohmann::json::object();
     for (int r = 0; r < CRatemarkDoc::kStatCount; ++r)
     {
         const uint32_t v = doc.GetStat(r);
-        stats[kStatKeys[r]] = v == CRatemarkDoc::kNoValue ? nlohmann::json() : nlohmann::json(v);
+        stats[kStatRows[r].m_pszKey] =
+            v == CRatemarkDoc::kNoValue ? nlohmann::json() : nlohmann::json(v);
     }
     const CReadingResult* results = m_bRange ? doc.GetSelResults() : doc.GetResults();
     const int32_t count = m_bRange ? doc.GetSelResultCount() : doc.GetResultCount();
@@ -305,13 +299,11 @@ bool CTestCommand::WriteJson(CRatemarkDoc& doc, const CAppCore& core, const SRes
         list.push_back({{"cylinder", results[i].m_nCylinder},
                         {"speed", results[i].m_nSpeed},
                         {"error", results[i].m_dwError}});
-    // What the run was made of: the sub-tests belong to full whole-drive runs only, and the
-    // burst test to back-ends that have one.
-    const bool fast = doc.IsFastTest() != 0;
-    const bool subTests = !fast && !m_bRange;
-    nlohmann::json options = {{"fast", fast},
-                              {"random_access", subTests && doc.IsRandomAccess() != 0},
-                              {"burst", subTests && doc.IsNT() && doc.IsBurstTest() != 0},
+    // What the run was made of, not what was asked for: the sub-tests run on full whole-drive
+    // runs only, the burst test on back-ends that have one.
+    nlohmann::json options = {{"fast", outcome.m_bFast != 0},
+                              {"random_access", outcome.m_bRandomAccessRan != 0},
+                              {"burst", outcome.m_bBurstRan != 0},
                               {"high_priority", doc.IsHighPriority() != 0},
                               {"on_read_error", m_strOnReadError}};
     if (m_bRange)
@@ -324,7 +316,7 @@ bool CTestCommand::WriteJson(CRatemarkDoc& doc, const CAppCore& core, const SRes
                                 {"stats", stats},
                                 {"results", list},
                                 {"partitions", PartitionsJson(doc.GetDrive())},
-                                {"ended", ended}};
+                                {"ended", RunEndName(outcome.m_eEnd)}};
     const std::string text = run.dump(2) + "\n";
     int error = 0;
     if (out.Spec.ToStdout())
@@ -343,17 +335,7 @@ bool CTestCommand::WriteJson(CRatemarkDoc& doc, const CAppCore& core, const SRes
 
 bool CTestCommand::WritePicture(CRatemarkDoc& doc, SPreparedOutput& out)
 {
-    SGraphData data;
-    data.m_nCylinders = doc.GetCylinders();
-    data.m_pResults = doc.GetResults();
-    data.m_nResults = doc.GetResultCount();
-    data.m_bSelection = doc.HasSelection();
-    data.m_nSelStart = doc.GetSelStart();
-    data.m_nSelEnd = doc.GetSelEnd();
-    data.m_pSelResults = doc.GetSelResults();
-    data.m_nSelResults = doc.GetSelResultCount();
-    data.m_nGraphMax = doc.GetGraphMax();
-    FillGraphPartitions(data, doc.GetDrive());
+    const SGraphData data = GraphDataOf(doc);
     const EGraphImageFormat format =
         out.Spec.Format == EOutputFormat::Png ? EGraphImageFormat::Png : EGraphImageFormat::Svg;
     // The picture is painted into the temporary, which then takes the target's place.
@@ -374,7 +356,7 @@ bool CTestCommand::WritePicture(CRatemarkDoc& doc, SPreparedOutput& out)
 
 bool CTestCommand::WriteOutputs(CRatemarkDoc& doc, const CAppCore& core,
                                 const SResolvedDrive& drive, CConsoleBoxes& boxes,
-                                const std::string& ended)
+                                const SRunOutcome& outcome)
 {
     bool ok = true;
     for (SPreparedOutput& out : m_outputs)
@@ -385,7 +367,7 @@ bool CTestCommand::WriteOutputs(CRatemarkDoc& doc, const CAppCore& core,
             ok = WriteResultFile(doc, boxes, out) && ok;
             break;
         case EOutputFormat::Json:
-            ok = WriteJson(doc, core, drive, ended, out) && ok;
+            ok = WriteJson(doc, core, drive, outcome, out) && ok;
             break;
         case EOutputFormat::Png:
         case EOutputFormat::Svg:

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sstream>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -221,4 +222,23 @@ TEST_F(LogTest, ALinkDeviceOrPipeInThePlaceOfTheLogReceivesNothing)
     // The plain file is written again once the planted name is gone.
     WriteLog("Application is exited!");
     EXPECT_EQ(Messages(Content()), std::vector<std::string>{"Application is exited!"});
+}
+
+TEST_F(LogTest, TraceLinesOfTheCoreGoToTheLog)
+{
+    CLogTraceSink sink;
+    fw::CTraceSinkScope scope(&sink);
+    try
+    {
+        throw std::runtime_error("bad geometry");
+    }
+    catch (...)
+    {
+        fw::TraceCurrentException("Test run");
+    }
+    const std::string content = Content();
+    ASSERT_FALSE(content.empty());
+    const size_t stamp = StampLength(content);
+    ASSERT_GT(stamp, 0u) << content;
+    EXPECT_EQ(content.substr(stamp), "Test run: unexpected exception: bad geometry\n");
 }
