@@ -340,7 +340,7 @@ bool CTestCommand::WritePicture(CRatemarkDoc& doc, SPreparedOutput& out)
         out.Spec.Format == EOutputFormat::Png ? EGraphImageFormat::Png : EGraphImageFormat::Svg;
     // The picture is painted into the temporary, which then takes the target's place.
     if (const uint32_t error =
-            WriteGraphImage(data, m_nWidth, m_nHeight, out.File->TempPath(), format))
+            WriteGraphImage(data, m_nWidth, m_nHeight, out.File->WriterPath(), format))
     {
         PrintErr(DescribeError("ratemark-cli: cannot write the picture " + out.Spec.Path, error) +
                  "\n");

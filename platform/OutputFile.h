@@ -61,9 +61,12 @@ public:
     int Create(const std::string& target);
     // Appends size bytes; returns 0 or the error (also every later call once one failed).
     int Write(const void* data, size_t size);
-    // The temporary's path, for writers that open the file by name themselves (they must
-    // neither remove nor replace it).
+    // The temporary's path.
     const std::string& TempPath() const { return m_strTemp; }
+    // A path for writers that open the file by name themselves: it reaches this very file
+    // even when its name in the folder has been replaced meanwhile (by a link to a drive),
+    // where the system offers such a path, else TempPath. "" when there is no temporary.
+    std::string WriterPath() const;
     // The file the commit replaces.
     const std::string& TargetPath() const { return m_strTarget; }
     // Flushes the file to the disk and renames it over the target. On failure the temporary

@@ -219,6 +219,19 @@ int COutputFile::Create(const std::string& target)
     return Fail(EEXIST);
 }
 
+std::string COutputFile::WriterPath() const
+{
+    if (m_fd < 0)
+        return m_strTemp;
+    // Linux names every open file under /proc; opening that name opens the file itself.
+    const std::string byDescriptor = "/proc/self/fd/" + std::to_string(m_fd);
+    struct stat viaProc, own;
+    if (stat(byDescriptor.c_str(), &viaProc) == 0 && fstat(m_fd, &own) == 0 &&
+        viaProc.st_dev == own.st_dev && viaProc.st_ino == own.st_ino)
+        return byDescriptor;
+    return m_strTemp;
+}
+
 int COutputFile::Write(const void* data, size_t size)
 {
     if (m_nError)
@@ -247,6 +260,11 @@ int COutputFile::Commit()
         Fail(EBADF);
     if (m_nError == 0 && fsync(m_fd) != 0)
         Fail(errno);
+    // Only the file written is put in place, never something that took its name meanwhile.
+    struct stat named, own;
+    if (m_nError == 0 && (lstat(m_strTemp.c_str(), &named) != 0 || fstat(m_fd, &own) != 0 ||
+                          named.st_dev != own.st_dev || named.st_ino != own.st_ino))
+        Fail(EEXIST);
     if (m_fd >= 0 && close(m_fd) != 0 && errno != EINTR)
         Fail(errno);
     m_fd = -1;

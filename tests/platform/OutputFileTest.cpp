@@ -159,3 +159,21 @@ TEST(OutputFile, ASignalThatEndsTheProgramRemovesThePendingTemporaries)
         EXPECT_EQ(ReadFile(dir.File("kept.json")), "old");
     }
 }
+
+TEST(OutputFile, AWriterByNameReachesTheTemporaryEvenWhenItsNameIsReplaced)
+{
+    CTempDir dir;
+    std::ofstream(dir.File("drive.img")) << "drive";
+    platform::COutputFile out;
+    ASSERT_EQ(out.Create(dir.File("graph.png")), 0);
+    // Someone swaps the temporary's name for a link to a drive image while the run goes on.
+    const std::string temp = out.TempPath();
+    ASSERT_EQ(unlink(temp.c_str()), 0);
+    fs::create_symlink(dir.File("drive.img"), temp);
+    std::ofstream(out.WriterPath(), std::ios::binary | std::ios::trunc) << "picture";
+    EXPECT_EQ(ReadFile(dir.File("drive.img")), "drive");
+    // The commit puts only the file written in place, and never writes through the name.
+    EXPECT_EQ(out.Commit(), EEXIST);
+    EXPECT_EQ(ReadFile(dir.File("drive.img")), "drive");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(dir.File("graph.png"))));
+}
