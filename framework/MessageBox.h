@@ -17,6 +17,8 @@ enum : unsigned
     kMbOk = 0x00,
     kMbYesNoCancel = 0x03,
     kMbIconHand = 0x10,
+    kMbIconQuestion = 0x20,
+    kMbIconExclamation = 0x30,
     kMbIconInformation = 0x40,
     kMbButtonMask = 0x0F,
 };
