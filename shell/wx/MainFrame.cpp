@@ -5,9 +5,9 @@
 #include "engine/RatemarkDoc.h"
 #include "framework/CmdUI.h"
 #include "framework/Format.h"
+#include "framework/IniSettingsStore.h"
 #include "framework/wx/CmdUIUpdate.h"
 #include "framework/wx/DocumentPrompts.h"
-#include "framework/wx/IniSettingsStore.h"
 #include "resources/StringTable.h"
 #include "shell/AppCore.h"
 #include "shell/wx/ToolbarImages.h"
@@ -62,7 +62,7 @@ bool OnWayland()
 
 } // namespace
 
-CMainFrame::CMainFrame(CAppCore& app, fw::CMessageQueue& queue, CIniSettingsStore* pSettings)
+CMainFrame::CMainFrame(CAppCore& app, fw::CMessageQueue& queue, fw::CIniSettingsStore* pSettings)
     : wxFrame(nullptr, wxID_ANY, wxString::FromUTF8(res::LoadString(kStrAppTitle)),
               wxDefaultPosition, wxSize(kDefaultW, kDefaultH), wxDEFAULT_FRAME_STYLE,
               "RatemarkClass"),

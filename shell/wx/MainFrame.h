@@ -10,12 +10,13 @@
 #include <wx/frame.h>
 
 namespace fw {
+class CIniSettingsStore;
 class IDocumentPrompts;
-}
+} // namespace fw
 class CAppCore;
 class CCpuFormView;
 class CDataView;
-class CIniSettingsStore;
+namespace fw {}
 class CRatemarkDoc;
 class CRatemarkView;
 class wxChoice;
@@ -47,7 +48,7 @@ public:
     static constexpr int kPaneMargin = 8;
 
     // app supplies the drive list; pSettings the window placement (may be null).
-    CMainFrame(CAppCore& app, fw::CMessageQueue& queue, CIniSettingsStore* pSettings);
+    CMainFrame(CAppCore& app, fw::CMessageQueue& queue, fw::CIniSettingsStore* pSettings);
     ~CMainFrame() override;
 
     // Builds the bars, fills the drive selector, restores the placement and creates the
@@ -114,7 +115,7 @@ private:
     void OnStatusBarSize(wxSizeEvent& event);
 
     CAppCore& m_app;
-    CIniSettingsStore* m_pSettings;
+    fw::CIniSettingsStore* m_pSettings;
     CRatemarkDoc* m_pDoc = nullptr;
     std::unique_ptr<fw::IDocumentPrompts> m_pPrompts;
 

@@ -3,9 +3,9 @@
 
 #include "diskaccess/NtHardDrive.h"
 #include "engine/RatemarkDoc.h"
+#include "framework/IniSettingsStore.h"
 #include "framework/MessageBox.h"
 #include "framework/MessageQueue.h"
-#include "framework/wx/IniSettingsStore.h"
 #include "framework/wx/MessageBoxService.h"
 #include "framework/wx/QueuePump.h"
 #include "platform/Errors.h"
@@ -92,8 +92,13 @@ bool CRatemarkApp::StartUp(const std::vector<std::string>& args)
     m_nExitCode = 0;
     m_bOtherInstance = FALSE;
     // What the message boxes and the worker's messages need, before any box can be shown.
-    m_pQueue = std::make_unique<fw::CMessageQueue>();
-    m_pPump = std::make_unique<CWxQueuePump>(*m_pQueue);
+    // The queue lives as long as the application object: a window that the toolkit deletes
+    // later than shutdown still leaves it.
+    if (!m_pQueue)
+    {
+        m_pQueue = std::make_unique<fw::CMessageQueue>();
+        m_pPump = std::make_unique<CWxQueuePump>(*m_pQueue);
+    }
     m_pBoxes = std::make_unique<CWxMessageBoxService>();
     fw::SetMessageBoxQueue(m_pQueue.get());
     fw::SetMessageBoxService(m_pBoxOverride ? m_pBoxOverride : m_pBoxes.get());
@@ -178,8 +183,8 @@ bool CRatemarkApp::StartUp(const std::vector<std::string>& args)
     }
 
     // 15: the settings.
-    m_pSettings = std::make_unique<CIniSettingsStore>(
-        CIniSettingsStore::DefaultPath("Zelqo", res::LoadString(57344)));
+    m_pSettings = std::make_unique<fw::CIniSettingsStore>(
+        fw::CIniSettingsStore::DefaultPath("Zelqo", res::LoadString(57344)));
     m_pCore->SetSettings(m_pSettings.get());
 
     // 17, 18: the document, the frame and its views.
@@ -294,8 +299,6 @@ void CRatemarkApp::Shutdown()
     m_hMutex.reset();
     fw::SetMessageBoxQueue(nullptr);
     fw::SetMessageBoxService(nullptr);
-    m_pPump.reset();
-    m_pQueue.reset();
     m_pBoxes.reset();
     m_pSettings.reset();
     // 4.

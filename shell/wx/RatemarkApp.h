@@ -12,11 +12,12 @@
 #include <wx/timer.h>
 
 namespace fw {
+class CIniSettingsStore;
 class CMessageQueue;
 class IMessageBoxService;
 } // namespace fw
 class CAppCore;
-class CIniSettingsStore;
+namespace fw {}
 class CMainFrame;
 class CRatemarkDoc;
 class CScreenSaverInhibitor;
@@ -63,7 +64,7 @@ public:
     CRatemarkDoc* GetDocument() const { return m_pDoc.get(); }
     CAppCore* GetCore() const { return m_pCore.get(); }
     fw::CMessageQueue* GetQueue() const { return m_pQueue.get(); }
-    CIniSettingsStore* GetSettings() const { return m_pSettings.get(); }
+    fw::CIniSettingsStore* GetSettings() const { return m_pSettings.get(); }
     BOOL IsOtherInstance() const { return m_bOtherInstance; }
     bool IsScreenSaverInhibited() const;
 
@@ -91,7 +92,7 @@ private:
     std::unique_ptr<CWxQueuePump> m_pPump;
     std::unique_ptr<CWxMessageBoxService> m_pBoxes;
     fw::IMessageBoxService* m_pBoxOverride = nullptr;
-    std::unique_ptr<CIniSettingsStore> m_pSettings;
+    std::unique_ptr<fw::CIniSettingsStore> m_pSettings;
     std::unique_ptr<CRatemarkDoc> m_pDoc;
     std::unique_ptr<CScreenSaverInhibitor> m_pScreenSaver;
     CMainFrame* m_pFrame = nullptr;

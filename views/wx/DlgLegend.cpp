@@ -28,9 +28,13 @@ CColorView::CColorView(wxWindow* pParent, wxWindowID id, COLORREF clr, const wxP
 void CColorView::OnPaint(wxPaintEvent&)
 {
     wxPaintDC dc(this);
+    Paint(dc, GetClientSize());
+}
+
+void CColorView::Paint(wxDC& dc, const wxSize& size) const
+{
     dc.SetPen(*wxTRANSPARENT_PEN);
     dc.SetBrush(wxBrush(ToWxColour(m_clr)));
-    const wxSize size = GetClientSize();
     dc.DrawRectangle(0, 0, size.x, size.y);
 }
 

@@ -4,6 +4,7 @@
 #include "platform/Types.h"
 
 #include <array>
+#include <wx/dc.h>
 #include <wx/panel.h>
 
 // A flat square of one colour, without border or text.
@@ -12,6 +13,9 @@ class CColorView : public wxWindow
 public:
     CColorView(wxWindow* pParent, wxWindowID id, COLORREF clr, const wxPoint& pos,
                const wxSize& size);
+
+    // Fills the whole of a client area of size with the colour.
+    void Paint(wxDC& dc, const wxSize& size) const;
 
     COLORREF m_clr;
 
