@@ -17,3 +17,9 @@ target_link_libraries(ratemark_wx PUBLIC ratemark_core ${wxWidgets_LIBRARIES} Pk
 
 add_executable(ratemark ${PROJECT_SOURCE_DIR}/shell/wx/main/Main.cpp)
 target_link_libraries(ratemark PRIVATE ratemark_wx)
+
+# The toolkit's libraries keep state until exit: the hooks that tell the sanitizers so go into
+# every program that opens windows.
+if(RATEMARK_SANITIZE)
+    target_sources(ratemark_wx INTERFACE ${PROJECT_SOURCE_DIR}/shell/wx/main/SanitizerSuppressions.cpp)
+endif()
