@@ -2,6 +2,7 @@
 #include "cli/DriveArgument.h"
 
 #include "cli/Command.h"
+#include "diskaccess/GptReader.h"
 #include "diskaccess/NtHardDrive.h"
 #include "diskaccess/W9xHardDrive.h"
 #include "platform/Errors.h"
@@ -179,13 +180,19 @@ nlohmann::json PartitionsJson(IHardDrive* drive)
     for (int i = 0; i < drive->GetPartitionCount(); ++i)
     {
         const SPartEntry& e = analyser->Partitions()[static_cast<size_t>(i)];
-        parts.push_back({{"abs_start", e.AbsStart},
-                         {"type", e.Type()},
-                         {"class", PartitionClassLabel(ClassifyPartitionType(e.Type()))},
-                         {"color", drive->GetPartitionColor(i)},
-                         {"start_cylinder", drive->GetPartitionStartCylinder(i)},
-                         {"cylinders", drive->GetPartitionCylinders(i)},
-                         {"sectors", e.SectorCount()}});
+        nlohmann::json part = {{"abs_start", e.Start()},
+                               {"type", e.Type()},
+                               {"class", PartitionClassLabel(e.Class())},
+                               {"color", drive->GetPartitionColor(i)},
+                               {"start_cylinder", drive->GetPartitionStartCylinder(i)},
+                               {"cylinders", drive->GetPartitionCylinders(i)},
+                               {"sectors", e.Sectors()}};
+        if (e.Gpt)
+        {
+            part["name"] = e.Gpt->Name;
+            part["type_guid"] = gpt::FormatGuid(e.Gpt->TypeGuid);
+        }
+        parts.push_back(std::move(part));
     }
     return parts;
 }

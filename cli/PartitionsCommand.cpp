@@ -24,11 +24,14 @@ int CPartitionsCommand::Perform()
         return rc;
     IHardDrive* drive = core.GetDrive();
     const nlohmann::json parts = PartitionsJson(drive);
+    const auto* analyser = dynamic_cast<const CPartitionAnalyser*>(drive);
+    const std::string label = analyser ? analyser->PartitionTableLabel() : "none";
     drive->Close();
 
     if (m_bJson)
     {
-        const nlohmann::json doc = {{"drive", DriveJson(core, resolved.Path, resolved.Geometry)},
+        const nlohmann::json doc = {{"label", label},
+                                    {"drive", DriveJson(core, resolved.Path, resolved.Geometry)},
                                     {"partitions", parts}};
         std::cout << doc.dump(2) << '\n';
         return kExitOk;
@@ -37,6 +40,7 @@ int CPartitionsCommand::Perform()
     std::printf("%s: %u cylinders, %u heads, %u sectors per track, %u bytes per sector\n",
                 DriveLabel(core, g).c_str(), g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack,
                 g.BytesPerSector);
+    std::printf("Partition table: %s\n", label.c_str());
     if (parts.empty())
     {
         std::printf("No partitions.\n");
@@ -46,10 +50,18 @@ int CPartitionsCommand::Perform()
                 "Cylinders", "Sectors");
     int n = 0;
     for (const auto& p : parts)
-        std::printf("%-3d %12u 0x%02X  %-10s %10u %10u %12u\n", ++n, p["abs_start"].get<uint32_t>(),
+    {
+        std::printf("%-3d %12llu 0x%02X  %-10s %10u %10u %12llu", ++n,
+                    static_cast<unsigned long long>(p["abs_start"].get<uint64_t>()),
                     p["type"].get<unsigned>(), p["class"].get<std::string>().c_str(),
                     p["start_cylinder"].get<uint32_t>(), p["cylinders"].get<uint32_t>(),
-                    p["sectors"].get<uint32_t>());
+                    static_cast<unsigned long long>(p["sectors"].get<uint64_t>()));
+        // A GUID table's partitions add their type and name.
+        if (p.contains("type_guid"))
+            std::printf("  %s \"%s\"", p["type_guid"].get<std::string>().c_str(),
+                        p["name"].get<std::string>().c_str());
+        std::printf("\n");
+    }
     return kExitOk;
 }
 

@@ -173,7 +173,12 @@ int CTestCommand::Perform()
     frame.SetDocument(&doc);
     doc.SetMainFrame(&frame);
     if (!doc.OnNewDocument())
+    {
+        if (doc.IsShortOfResultMemory())
+            std::fprintf(stderr, "ratemark-cli: not enough memory for %u cylinders\n",
+                         doc.GetCylinders());
         return kExitFailure;
+    }
     NoteCacheUse(core, resolved);
     if (range)
         doc.SelectCylinders(m_nFrom, m_nTo);
@@ -255,17 +260,7 @@ int CTestCommand::Perform()
     }
     if (!m_strPng.empty() || !m_strSvg.empty())
     {
-        SGraphData data;
-        data.m_nCylinders = doc.GetCylinders();
-        data.m_pResults = doc.GetResults();
-        data.m_nResults = doc.GetResultCount();
-        data.m_bSelection = doc.HasSelection();
-        data.m_nSelStart = doc.GetSelStart();
-        data.m_nSelEnd = doc.GetSelEnd();
-        data.m_pSelResults = doc.GetSelResults();
-        data.m_nSelResults = doc.GetSelResultCount();
-        data.m_nGraphMax = doc.GetGraphMax();
-        FillGraphPartitions(data, doc.GetDrive());
+        const SGraphData data = GraphDataOf(doc);
         const std::pair<const std::string*, EGraphImageFormat> pictures[] = {
             {&m_strPng, EGraphImageFormat::Png}, {&m_strSvg, EGraphImageFormat::Svg}};
         for (const auto& [path, format] : pictures)

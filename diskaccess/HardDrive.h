@@ -59,4 +59,16 @@ public:
     virtual COLORREF GetPartitionColor(int i) = 0;
     // Fills the drive list with the drives that answer; returns the number of entries.
     virtual int GetDrives(CDriveList& drives) = 0;
+
+    // Nonzero when the last failed read showed that the drive itself has gone (unplugged,
+    // or dropped by the system), so that no further read can succeed; reset by Open. A
+    // back-end that cannot tell always answers 0.
+    virtual BOOL IsGone() { return 0; }
+    // The open drive's size in whole sectors of its BytesPerSector, which may reach past the
+    // last whole cylinder and past 32 bits; 0 when the back-end cannot tell.
+    virtual uint64_t GetDeviceSectors() = 0;
+    // ReadLba at a 64-bit linear sector number, for tables at the end of drives past 2 TiB.
+    // Fails with error code 87 where the byte offset would not fit in 64 bits.
+    virtual BOOL ReadLba64(uint64_t sector, uint32_t count, void* buffer,
+                           uint32_t* sectorsRead) = 0;
 };

@@ -71,26 +71,33 @@ uint32_t CNtHardDrive::AddPathDrive(const std::string& path, GEOMETRY* geometry)
 BOOL CNtHardDrive::Open(int32_t drive, uint32_t cylinders, uint32_t tracksPerCylinder,
                         uint32_t sectorsPerTrack, uint32_t bytesPerSector)
 {
+    // A second Open replaces the first: its handle is closed, never leaked.
+    m_hDevice.Reset();
+    m_bGone = false;
     m_Geometry = GEOMETRY{drive, cylinders, tracksPerCylinder, sectorsPerTrack, bytesPerSector};
+    platform::DeviceHandle device = platform::kInvalidDevice;
     const uint32_t error =
-        OpenNumber(drive, platform::DeviceMode::Unbuffered, &m_hDevice, &m_bCacheBypassed);
+        OpenNumber(drive, platform::DeviceMode::Unbuffered, &device, &m_bCacheBypassed);
     if (error != 0)
     {
-        m_hDevice = platform::kInvalidDevice;
         m_dwLastError = error;
         return 0;
     }
+    m_hDevice.Reset(device);
     return 1;
 }
 
 BOOL CNtHardDrive::Close()
 {
-    if (m_hDevice != platform::kInvalidDevice)
-    {
-        platform::DeviceClose(m_hDevice);
-        m_hDevice = platform::kInvalidDevice;
-    }
+    m_hDevice.Reset();
     return 1;
+}
+
+void CNtHardDrive::ReadFailed(uint32_t error)
+{
+    m_dwLastError = error;
+    m_bGone = error != platform::err::NegativeSeek && error != platform::err::InvalidParameter &&
+              m_hDevice.IsOpen() && platform::DeviceIsGone(m_hDevice.Get(), error);
 }
 
 uint32_t CNtHardDrive::ReadAt(uint64_t offset, uint32_t count, void* buffer, uint32_t* sectorsRead,
@@ -105,7 +112,7 @@ uint32_t CNtHardDrive::ReadAt(uint64_t offset, uint32_t count, void* buffer, uin
     uint32_t bytesRead = 0;
     const int64_t before = platform::PerformanceCounter();
     const uint32_t error =
-        platform::DeviceRead(m_hDevice, offset, buffer, count * bytesPerSector, &bytesRead);
+        platform::DeviceRead(m_hDevice.Get(), offset, buffer, count * bytesPerSector, &bytesRead);
     const int64_t after = platform::PerformanceCounter();
     *sectorsRead = bytesRead / bytesPerSector;
     if (readTime)
@@ -131,7 +138,7 @@ BOOL CNtHardDrive::ReadChs(uint32_t cylinder, uint32_t head, uint32_t sector, ui
     const uint32_t error = ReadAt(offset, count, buffer, sectorsRead, &m_liReadTime);
     if (error != 0)
     {
-        m_dwLastError = error;
+        ReadFailed(error);
         if (error != platform::err::NegativeSeek)
         {
             m_dwErrorCylinder = cylinder;
@@ -144,18 +151,24 @@ BOOL CNtHardDrive::ReadChs(uint32_t cylinder, uint32_t head, uint32_t sector, ui
 
 BOOL CNtHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead)
 {
+    return ReadLba64(sector, count, buffer, sectorsRead);
+}
+
+BOOL CNtHardDrive::ReadLba64(uint64_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead)
+{
     const uint32_t bytesPerSector = m_Geometry.BytesPerSector;
     if (!sectorsRead || bytesPerSector == 0 ||
-        uint64_t{count} * bytesPerSector > platform::DeviceMaxTransfer())
+        uint64_t{count} * bytesPerSector > platform::DeviceMaxTransfer() ||
+        sector > UINT64_MAX / bytesPerSector)
     {
         m_dwLastError = platform::err::InvalidParameter;
         return 0;
     }
-    const uint64_t offset = uint64_t{sector} * bytesPerSector;
+    const uint64_t offset = sector * bytesPerSector;
     const uint32_t error = ReadAt(offset, count, buffer, sectorsRead, nullptr);
     if (error != 0)
     {
-        m_dwLastError = error;
+        ReadFailed(error);
         const uint32_t bytesPerTrack = m_Geometry.SectorsPerTrack * bytesPerSector;
         const uint32_t bytesPerCylinder = m_Geometry.TracksPerCylinder * bytesPerTrack;
         if (error != platform::err::NegativeSeek && bytesPerTrack != 0 && bytesPerCylinder != 0)
@@ -166,6 +179,15 @@ BOOL CNtHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint32
         return 0;
     }
     return 1;
+}
+
+uint64_t CNtHardDrive::GetDeviceSectors()
+{
+    platform::DeviceSize size;
+    if (!m_hDevice.IsOpen() || m_Geometry.BytesPerSector == 0 ||
+        platform::DeviceQuerySize(m_hDevice.Get(), &size) != 0)
+        return 0;
+    return size.Bytes / m_Geometry.BytesPerSector;
 }
 
 int CNtHardDrive::GetDrives(CDriveList& drives)

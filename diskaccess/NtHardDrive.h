@@ -29,6 +29,10 @@ public:
     void ResetReadTime() override { m_liReadTime = 0; }
     int64_t GetReadTime() override { return m_liReadTime; }
     int GetDrives(CDriveList& drives) override;
+    BOOL IsGone() override { return m_bGone ? 1 : 0; }
+    // The open device's size from the OS, in sectors of the open geometry.
+    uint64_t GetDeviceSectors() override;
+    BOOL ReadLba64(uint64_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead) override;
 
     // Makes a block device or image file named by the user usable as a drive: probes it
     // with the geometry rule of discovery and gives it a drive number of its own.
@@ -49,6 +53,8 @@ public:
 private:
     uint32_t OpenNumber(int32_t drive, platform::DeviceMode mode, platform::DeviceHandle* out,
                         bool* cacheBypassed) const;
+    // Records a failed read's error, and whether it shows the device gone.
+    void ReadFailed(uint32_t error);
     // The positioned read shared by ReadChs and ReadLba; the transfer time is added to
     // *readTime when it is given. Returns 0 or a Win32 error number.
     uint32_t ReadAt(uint64_t offset, uint32_t count, void* buffer, uint32_t* sectorsRead,
@@ -60,7 +66,8 @@ private:
     uint32_t m_dwErrorCylinder = 0;
     uint32_t m_dwErrorHead = 0;
     uint32_t m_dwLastError = 0;
-    platform::DeviceHandle m_hDevice = platform::kInvalidDevice;
+    platform::CDeviceHandle m_hDevice; // closed on Close, on the next Open and at destruction
     int64_t m_liReadTime = 0;
     bool m_bCacheBypassed = false;
+    bool m_bGone = false;
 };

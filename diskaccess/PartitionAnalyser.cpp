@@ -1,8 +1,11 @@
 // The partition-table walk: master boot record, then the chain of extended boot records.
 #include "diskaccess/PartitionAnalyser.h"
 
+#include "diskaccess/GptReader.h"
+
 #include "framework/MessageBox.h"
 #include "platform/Memory.h"
+#include "resources/StringIds.h"
 
 #include <algorithm>
 #include <cstring>
@@ -11,10 +14,10 @@
 namespace {
 
 constexpr size_t kTableOffset = 446;
-constexpr uint32_t kStrOutOfMemory = 10007;
 // No real chain comes near this; it bounds the recursion on a crafted image whose links
 // all point to fresh signed sectors.
 constexpr size_t kMaxTables = 1024;
+constexpr uint8_t kProtectiveType = 0xEE;
 
 uint32_t LoadLe32(const uint8_t* p)
 {
@@ -32,6 +35,11 @@ uint32_t SPartEntry::RelativeStart() const
 uint32_t SPartEntry::SectorCount() const
 {
     return LoadLe32(RawEntry + 12);
+}
+
+EPartClass SPartEntry::Class() const
+{
+    return Gpt ? Gpt->Class : ClassifyPartitionType(Type());
 }
 
 EPartClass ClassifyPartitionType(uint8_t type)
@@ -122,18 +130,56 @@ COLORREF PartitionClassColor(EPartClass cls)
 BOOL CPartitionAnalyser::AnalysePartitions()
 {
     m_Partitions.clear();
+    m_pszLabel = "none";
     if (m_Geometry.BytesPerSector == 0)
         return 0;
     platform::CPageBuffer buffer(m_Geometry.BytesPerSector);
     if (!buffer)
     {
-        fw::MessageBox(kStrOutOfMemory, fw::kMbOk | fw::kMbIconHand);
+        fw::MessageBox(res::IDS_OUT_OF_MEMORY, fw::kMbOk | fw::kMbIconHand);
         return 0;
     }
     m_visitedTables.clear();
     const BOOL result = ReadPartitionTable(0, 0, buffer.Get());
     m_visitedTables.clear();
+    if (result)
+    {
+        m_pszLabel = "dos";
+        ReadGuidTable();
+    }
     return result;
+}
+
+void CPartitionAnalyser::ReadGuidTable()
+{
+    const auto isProtective = [](const SPartEntry& e) {
+        return !e.Gpt && e.Type() == kProtectiveType;
+    };
+    const auto protective = std::find_if(m_Partitions.begin(), m_Partitions.end(), isProtective);
+    if (protective == m_Partitions.end())
+        return;
+    const gpt::SGptTable table = gpt::ReadGpt(*this, m_Geometry.BytesPerSector, GetDeviceSectors());
+    if (table.Source == gpt::ESource::None)
+        return;
+
+    std::vector<SPartEntry> entries;
+    for (const gpt::SGptPartition& part : table.Partitions)
+    {
+        SPartEntry entry;
+        std::memcpy(entry.RawEntry, protective->RawEntry, sizeof entry.RawEntry);
+        entry.AbsStart = static_cast<uint32_t>(std::min<uint64_t>(part.FirstLba, UINT32_MAX));
+        entry.Gpt = SGptInfo{part.FirstLba, part.LastLba - part.FirstLba + 1, part.Class,
+                             part.TypeGuid, part.Name};
+        entries.push_back(std::move(entry));
+    }
+    // The first protective entry makes way for the table's partitions; further ones (a
+    // hybrid table's second cover) stand for the same table and go with it.
+    const size_t at = static_cast<size_t>(protective - m_Partitions.begin());
+    std::erase_if(m_Partitions, isProtective);
+    m_Partitions.insert(m_Partitions.begin() + static_cast<std::ptrdiff_t>(at),
+                        std::make_move_iterator(entries.begin()),
+                        std::make_move_iterator(entries.end()));
+    m_pszLabel = "gpt";
 }
 
 BOOL CPartitionAnalyser::ReadPartitionTable(uint32_t sector, uint32_t extendedBase, uint8_t* buffer)
@@ -193,6 +239,14 @@ uint32_t CPartitionAnalyser::SectorsPerCylinder() const
     return m_Geometry.TracksPerCylinder * m_Geometry.SectorsPerTrack;
 }
 
+uint32_t CPartitionAnalyser::GptStartCylinder(const SGptInfo& gpt, uint32_t perCylinder) const
+{
+    // A table entry may reach into the sectors after the last whole cylinder, which the
+    // graph does not show: it starts on the last cylinder at the latest.
+    const uint64_t last = m_Geometry.Cylinders > 0 ? m_Geometry.Cylinders - 1 : 0;
+    return static_cast<uint32_t>(std::min<uint64_t>(gpt.Start / perCylinder, last));
+}
+
 const SPartEntry& CPartitionAnalyser::EntryAt(int i) const
 {
     if (i < 0 || static_cast<size_t>(i) >= m_Partitions.size())
@@ -205,7 +259,10 @@ uint32_t CPartitionAnalyser::GetPartitionStartCylinder(int i)
     const uint32_t perCylinder = SectorsPerCylinder();
     if (perCylinder == 0)
         return 0;
-    return EntryAt(i).AbsStart / perCylinder;
+    const SPartEntry& entry = EntryAt(i);
+    if (!entry.Gpt)
+        return entry.AbsStart / perCylinder;
+    return GptStartCylinder(*entry.Gpt, perCylinder);
 }
 
 uint32_t CPartitionAnalyser::GetPartitionCylinders(int i)
@@ -213,10 +270,16 @@ uint32_t CPartitionAnalyser::GetPartitionCylinders(int i)
     const uint32_t perCylinder = SectorsPerCylinder();
     if (perCylinder == 0)
         return 0;
-    return EntryAt(i).SectorCount() / perCylinder;
+    const SPartEntry& entry = EntryAt(i);
+    if (!entry.Gpt)
+        return entry.SectorCount() / perCylinder;
+    // The graph paints start + length + 1 cylinders; that stays inside the plot.
+    const uint32_t start = GptStartCylinder(*entry.Gpt, perCylinder);
+    const uint64_t room = m_Geometry.Cylinders > start ? m_Geometry.Cylinders - start - 1 : 0;
+    return static_cast<uint32_t>(std::min(entry.Gpt->Sectors / perCylinder, room));
 }
 
 COLORREF CPartitionAnalyser::GetPartitionColor(int i)
 {
-    return PartitionClassColor(ClassifyPartitionType(EntryAt(i).Type()));
+    return PartitionClassColor(EntryAt(i).Class());
 }

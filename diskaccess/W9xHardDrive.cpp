@@ -7,7 +7,9 @@
 #include "platform/Errors.h"
 #include "resources/StringTable.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -26,7 +28,8 @@ T Lookup(platform::ModuleHandle library, const char* name)
 
 } // namespace
 
-CW9xHardDrive::CW9xHardDrive(const std::string& library, PLogFunction log) : m_pfnLog(log)
+CW9xHardDrive::CW9xHardDrive(const std::string& library, PLogFunction log)
+    : m_pfnLog(log), m_bounce(kBounceBytes)
 {
     m_hLibrary = platform::LoadLibraryA(library);
     // Windows module handles of 32 or less are error numbers.
@@ -95,38 +98,68 @@ BOOL CW9xHardDrive::ReadChs(uint32_t cylinder, uint32_t head, uint32_t sector, u
 
 BOOL CW9xHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead)
 {
+    return ReadLba64(sector, count, buffer, sectorsRead);
+}
+
+uint64_t CW9xHardDrive::GetDeviceSectors()
+{
+    const auto total = m_totalSectors.find(m_Geometry.Drive);
+    if (total != m_totalSectors.end())
+        return total->second;
+    return uint64_t{m_Geometry.Cylinders} * m_Geometry.TracksPerCylinder *
+           m_Geometry.SectorsPerTrack;
+}
+
+BOOL CW9xHardDrive::ReadLba64(uint64_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead)
+{
     const uint32_t bytesPerSector = m_Geometry.BytesPerSector;
-    if (!sectorsRead || bytesPerSector == 0)
+    if (!sectorsRead || bytesPerSector == 0 || bytesPerSector > kBounceBytes)
     {
         m_dwLastError = platform::err::InvalidParameter;
         return 0;
     }
+    if (!m_bounce)
+    {
+        m_dwLastError = platform::err::NotEnoughMemory;
+        return 0;
+    }
 
-    const int64_t start = platform::PerformanceCounter();
+    // The BIOS writes into the bounce buffer, never into the caller's: whatever sector size it
+    // transfers at, the caller gets only the sectors it asked for at the listed size. A piece
+    // is what one call can move, 127 sectors or 64 KB at the listed size.
+    const uint32_t maxPiece = std::min(kMaxPiece, kBounceBytes / bytesPerSector);
     *sectorsRead = 0;
     m_dwLastError = 0;
     auto* destination = static_cast<uint8_t*>(buffer);
     const uint32_t biosDrive = static_cast<uint32_t>(m_Geometry.Drive) + kFirstBiosDrive;
-    uint32_t current = sector;
+    uint64_t current = sector;
     uint32_t remaining = count;
     uint32_t result = 0;
     bool failed = false;
     while (remaining > 0)
     {
         m_dwLastError = 0;
-        const uint32_t piece = remaining > kMaxPiece ? kMaxPiece : remaining;
-        result = m_pfnExtendedInt13Read32(biosDrive, current, 0, piece, destination);
+        const uint32_t piece = std::min(remaining, maxPiece);
+        // Only the BIOS call is timed; the copy out of the bounce buffer is not the drive's.
+        const int64_t before = platform::PerformanceCounter();
+        result =
+            m_pfnExtendedInt13Read32(biosDrive, static_cast<uint32_t>(current),
+                                     static_cast<uint32_t>(current >> 32), piece, m_bounce.Get());
+        m_liReadTime += platform::PerformanceCounter() - before;
         if (result & rawio::kReadFailureMask)
         {
+            // The sectors of the failed piece that did arrive still reach the caller.
+            const uint32_t arrived = std::min(result & 0xFF, piece);
+            std::memcpy(destination, m_bounce.Get(), size_t{arrived} * bytesPerSector);
             failed = true;
             break;
         }
+        std::memcpy(destination, m_bounce.Get(), size_t{piece} * bytesPerSector);
         destination += size_t{piece} * bytesPerSector;
         current += piece;
         remaining -= piece;
         *sectorsRead += result & 0xFF;
     }
-    m_liReadTime += platform::PerformanceCounter() - start;
 
     if (!failed)
         return 1;
@@ -136,9 +169,9 @@ BOOL CW9xHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint3
     if (spt != 0 && sectorsPerCylinder != 0)
     {
         // The sectors of the failed piece that did arrive end where the failing one begins.
-        const uint32_t failing = current + (result & 0xFF);
-        m_dwErrorCylinder = failing / sectorsPerCylinder;
-        m_dwErrorHead = failing % sectorsPerCylinder / spt;
+        const uint64_t failing = current + (result & 0xFF);
+        m_dwErrorCylinder = static_cast<uint32_t>(failing / sectorsPerCylinder);
+        m_dwErrorHead = static_cast<uint32_t>(failing % sectorsPerCylinder / spt);
     }
     return 0;
 }
@@ -146,6 +179,7 @@ BOOL CW9xHardDrive::ReadLba(uint32_t sector, uint32_t count, void* buffer, uint3
 int CW9xHardDrive::GetDrives(CDriveList& drives)
 {
     drives.clear();
+    m_totalSectors.clear();
     for (uint32_t d = kFirstBiosDrive; d <= kLastBiosDrive; ++d)
     {
         m_dwLastError = 0;
@@ -193,6 +227,24 @@ int CW9xHardDrive::GetDrives(CDriveList& drives)
                 cylinders = info.sectors_l / kSectorsPerCylinder;
             }
             bytesPerSector = info.sector_size;
+            const uint64_t total = uint64_t{info.sectors_h} << 32 | info.sectors_l;
+            if (total != 0 && total < uint64_t{heads} * sectorsPerTrack)
+            {
+                Log("0x%X drive is smaller than one cylinder; left out.", d);
+                continue;
+            }
+            if (total != 0)
+                m_totalSectors[static_cast<int32_t>(d - kFirstBiosDrive)] = total;
+            // Reads address sectors in 32 bits: past 2 TiB of 512-byte sectors the cylinders
+            // end where those numbers do, rather than wrap around to the start of the drive.
+            const uint64_t perCylinder = uint64_t{heads} * sectorsPerTrack;
+            const bool wrapped = !(info.flags & rawio::kDrvInfGeometryValid) && info.sectors_h != 0;
+            if (perCylinder != 0 && (wrapped || uint64_t{cylinders} * perCylinder > UINT32_MAX))
+            {
+                cylinders = static_cast<uint32_t>(UINT32_MAX / perCylinder);
+                Log("0x%X drive reaches past 32-bit sector numbers; cylinders clamped to %u.", d,
+                    cylinders);
+            }
             if (info.sectors_l == 0 && info.sectors_h == 0)
             {
                 char text[256];

@@ -5,7 +5,9 @@
 #include "diskaccess/PartitionAnalyser.h"
 #include "lowlevelio/Rawio32v2.h"
 #include "platform/Library.h"
+#include "platform/Memory.h"
 
+#include <map>
 #include <stdexcept>
 #include <string>
 
@@ -25,6 +27,8 @@ public:
     static constexpr uint32_t kLastBiosDrive = 0x93;
     // The largest piece one library read is asked for.
     static constexpr uint32_t kMaxPiece = 127;
+    // The most one BIOS call transfers, and the size of the buffer every call reads into.
+    static constexpr uint32_t kBounceBytes = 64 * 1024;
 
     // A printf-style sink for the trace of drive discovery.
     using PLogFunction = void (*)(const char* format, ...);
@@ -43,8 +47,8 @@ public:
     BOOL Close() override;
     BOOL ReadChs(uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count, void* buffer,
                  uint32_t* sectorsRead) override;
-    // Reads in pieces of at most 127 sectors and times the whole read. On failure the error
-    // code is the BIOS status.
+    // Reads in pieces of at most 127 sectors (and 64 KB) through the back-end's own buffer and
+    // times the BIOS calls. On failure the error code is the BIOS status.
     BOOL ReadLba(uint32_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead) override;
     uint32_t GetErrorCode() override { return m_dwLastError; }
     uint32_t GetErrorCylinder() override { return m_dwErrorCylinder; }
@@ -53,6 +57,10 @@ public:
     int64_t GetReadTime() override { return m_liReadTime; }
     // Probes BIOS drives 80h to 93h with function 08h and, for large drives, function 48h.
     int GetDrives(CDriveList& drives) override;
+    // Function 48h's total sector count for the open drive when discovery learnt one,
+    // otherwise its cylinders × heads × sectors per track.
+    uint64_t GetDeviceSectors() override;
+    BOOL ReadLba64(uint64_t sector, uint32_t count, void* buffer, uint32_t* sectorsRead) override;
 
 private:
     [[noreturn]] void FailLoading(uint32_t stringId, const std::string& reason);
@@ -64,11 +72,14 @@ private:
     }
 
     PLogFunction m_pfnLog;
+    // Function 48h's total sector counts by drive number, from the last discovery.
+    std::map<int32_t, uint64_t> m_totalSectors;
     uint32_t m_dwErrorCylinder = 0;
     uint32_t m_dwErrorHead = 0;
     uint32_t m_dwLastError = 0;
     platform::ModuleHandle m_hLibrary = nullptr;
     int64_t m_liReadTime = 0;
+    platform::CPageBuffer m_bounce;
     PExtendedInt13Read32 m_pfnExtendedInt13Read32 = nullptr;
     PReadPhysicalSector32 m_pfnReadPhysicalSector32 = nullptr;
     PGetDriveFn48Parameters32 m_pfnGetDriveFn48Parameters32 = nullptr;

@@ -9,8 +9,10 @@
 #include "framework/Format.h"
 #include "framework/MessageBox.h"
 #include "framework/MessageQueue.h"
+#include "framework/Trace.h"
 #include "framework/Wnd.h"
 #include "platform/Thread.h"
+#include "resources/StringIds.h"
 #include "resources/StringTable.h"
 
 #include <algorithm>
@@ -20,31 +22,6 @@
 #include <stdexcept>
 
 namespace {
-
-constexpr uint32_t kStrCantOpenDrive = 10000;
-constexpr uint32_t kStrCantStartThread = 10001;
-constexpr uint32_t kStrWriteError = 10009;
-constexpr uint32_t kStrTitle = 10022;
-constexpr uint32_t kStrDocTemplate = 128;
-
-const char kSection[] = "Settings";
-const char kKeyHighPriority[] = "HighPriority";
-const char kKeyFastTest[] = "FastTest";
-const char kKeyBurstTest[] = "BurstTest";
-const char kKeyRandomAccess[] = "RandomAccess";
-
-// The format of each statistics row, and whether it shows two values (v / d, v % d).
-struct SStatFormat
-{
-    uint32_t formatId;
-    int divisor; // 0: the value alone
-    bool isSigned;
-};
-constexpr SStatFormat kStatFormats[CRatemarkDoc::kStatCount] = {
-    {10019, 0, false}, {10026, 0, false}, {10036, 0, false}, {10047, 10, true}, {10054, 10, true},
-    {10029, 0, false}, {10031, 0, false}, {10033, 0, true},  {10012, 0, false}, {10017, 0, false},
-    {10015, 0, true},  {10021, 0, false}, {10038, 60, true},
-};
 
 // A zeroed array of n results; null when memory runs out.
 std::unique_ptr<CReadingResult[]> AllocResults(uint32_t n)
@@ -59,31 +36,59 @@ CRatemarkDoc::CRatemarkDoc(IRatemarkApp* pApp, fw::CMessageQueue& queue, CRunEnv
 {
     for (auto& stat : m_stats)
         stat.store(kNoValue);
-    SetDocTemplateString(res::LoadString(kStrDocTemplate));
+    SetDocTemplateString(res::LoadString(res::IDS_DOC_TEMPLATE));
     m_bNT = pApp ? pApp->IsNT() : 0;
-    if (!pApp)
-    {
-        m_bBurstTest = m_bNT;
-        m_bRandomAccess = 1;
-        return;
-    }
-    fw::ISettingsStore& settings = pApp->GetSettings();
-    m_bHighPriority = settings.GetProfileInt(kSection, kKeyHighPriority, 1);
-    m_bFastTest = settings.GetProfileInt(kSection, kKeyFastTest, 0);
-    m_bBurstTest = settings.GetProfileInt(kSection, kKeyBurstTest, m_bNT);
-    m_bRandomAccess = settings.GetProfileInt(kSection, kKeyRandomAccess, 1);
+    const SRunOptions options =
+        pApp ? ReadRunOptions(pApp->GetSettings(), m_bNT) : DefaultRunOptions(m_bNT);
+    m_bHighPriority = options.m_bHighPriority;
+    m_bFastTest = options.m_bFastTest;
+    m_bBurstTest = options.m_bBurstTest;
+    m_bRandomAccess = options.m_bRandomAccess;
 }
 
 CRatemarkDoc::~CRatemarkDoc()
 {
     StopWorker();
-    if (!m_pApp)
-        return;
-    fw::ISettingsStore& settings = m_pApp->GetSettings();
-    settings.WriteProfileInt(kSection, kKeyHighPriority, m_bHighPriority);
-    settings.WriteProfileInt(kSection, kKeyFastTest, m_bFastTest);
-    settings.WriteProfileInt(kSection, kKeyBurstTest, m_bBurstTest);
-    settings.WriteProfileInt(kSection, kKeyRandomAccess, m_bRandomAccess);
+    // The drive object is the application's and outlives the document, but what this
+    // document opened on it is closed here, also when no one cleared the document.
+    if (m_pDrive && m_bDriveOpen)
+        m_pDrive->Close();
+    m_bDriveOpen = false;
+    if (m_pApp)
+        WriteRunOptions(m_pApp->GetSettings(), GetRunOptions());
+}
+
+SRunOptions CRatemarkDoc::GetRunOptions() const
+{
+    SRunOptions options;
+    options.m_bHighPriority = m_bHighPriority.load();
+    options.m_bFastTest = m_bFastTest.load();
+    options.m_bBurstTest = m_bBurstTest.load();
+    options.m_bRandomAccess = m_bRandomAccess.load();
+    return options;
+}
+
+BOOL CRatemarkDoc::SetRunOptions(const SRunOptions& options)
+{
+    if (m_bRunning)
+        return FALSE;
+    m_bHighPriority = options.m_bHighPriority ? 1 : 0;
+    m_bFastTest = options.m_bFastTest ? 1 : 0;
+    m_bBurstTest = options.m_bBurstTest ? 1 : 0;
+    m_bRandomAccess = options.m_bRandomAccess ? 1 : 0;
+    return TRUE;
+}
+
+SRunOutcome CRatemarkDoc::GetLastRun()
+{
+    std::lock_guard lock(m_lock);
+    return m_lastRun;
+}
+
+void CRatemarkDoc::SetLastRun(const SRunOutcome& outcome)
+{
+    std::lock_guard lock(m_lock);
+    m_lastRun = outcome;
 }
 
 // ---- Frame and views
@@ -129,6 +134,7 @@ BOOL CRatemarkDoc::OnOpenDocument(const std::string&)
 
 BOOL CRatemarkDoc::OnNewDocument()
 {
+    m_bShortOfResultMemory = false;
     if (!CDocument::OnNewDocument())
         return FALSE;
     try
@@ -139,7 +145,7 @@ BOOL CRatemarkDoc::OnNewDocument()
         const int index = m_pFrame->GetSelectedDrive();
         if (index == -1)
             return FALSE;
-        SetTitle(fw::FormatText(res::LoadString(kStrTitle), index));
+        SetTitle(fw::FormatText(res::LoadString(res::IDS_DOC_TITLE), index));
 
         m_pDrive = m_pApp->GetHardDrive();
         m_geometry = m_pApp->GetDriveGeometry(index);
@@ -148,15 +154,19 @@ BOOL CRatemarkDoc::OnNewDocument()
         if (!m_pDrive || !m_pDrive->Open(g.Drive, g.Cylinders, g.TracksPerCylinder,
                                          g.SectorsPerTrack, g.BytesPerSector))
         {
-            fw::MessageBox(kStrCantOpenDrive, fw::kMbOk | fw::kMbIconHand);
+            fw::MessageBox(res::IDS_CANT_OPEN_DRIVE, fw::kMbOk | fw::kMbIconHand);
             return FALSE;
         }
+        m_bDriveOpen = true;
         m_pDrive->AnalysePartitions();
         if (g.Cylinders == 0)
             return FALSE;
         m_pResults = AllocResults(g.Cylinders);
         if (!m_pResults)
+        {
+            m_bShortOfResultMemory = true;
             return FALSE;
+        }
         m_nResultSlots = g.Cylinders;
 
         SendToFrame(UM_DRIVE_ACCEPTED, 0, 1);
@@ -172,8 +182,14 @@ BOOL CRatemarkDoc::OnNewDocument()
         InvalidateViews(TRUE);
         return TRUE;
     }
+    catch (const std::invalid_argument&)
+    {
+        // A drive index outside the list: the binding fails like any other.
+        return FALSE;
+    }
     catch (...)
     {
+        fw::TraceCurrentException("Binding a drive");
         return FALSE;
     }
 }
@@ -183,6 +199,7 @@ void CRatemarkDoc::DeleteContents()
     StopWorker();
     if (m_pDrive)
         m_pDrive->Close();
+    m_bDriveOpen = false;
     // No count may outlive its array: a reader must never find entries that are gone.
     m_nResults = 0;
     m_pResults.reset();
@@ -211,7 +228,7 @@ void CRatemarkDoc::Serialize(fw::CArchive& ar)
     }
     catch (const fw::CFileException&)
     {
-        fw::MessageBox(kStrWriteError, fw::kMbOk | fw::kMbIconHand);
+        fw::MessageBox(res::IDS_WRITE_ERROR, fw::kMbOk | fw::kMbIconHand);
     }
 }
 
@@ -233,6 +250,7 @@ bool CRatemarkDoc::WaitForWorker(uint32_t ms)
         catch (...)
         {
             // A handler's failure must not end the wait while the worker runs.
+            fw::TraceCurrentException("Waiting for the test run");
         }
     }
 }
@@ -282,6 +300,9 @@ void CRatemarkDoc::OnStart()
     if (m_pFrame)
         m_pFrame->EnableDriveSelector(IsRunning() == 0);
     m_bStop = 0;
+    SRunOutcome running;
+    running.m_eEnd = ERunEnd::Running;
+    SetLastRun(running);
     std::unique_ptr<platform::CThread> worker =
         m_pEnv->CreateThread(&TestThreadProc, this, platform::ThreadPriority::Lowest, true);
     if (worker)
@@ -291,7 +312,11 @@ void CRatemarkDoc::OnStart()
     }
     else
     {
-        fw::MessageBox(kStrCantStartThread, fw::kMbOk | fw::kMbIconHand);
+        SRunOutcome failed;
+        failed.m_eEnd = ERunEnd::Failed;
+        failed.m_nMessageId = res::IDS_CANT_START_THREAD;
+        SetLastRun(failed);
+        fw::MessageBox(res::IDS_CANT_START_THREAD, fw::kMbOk | fw::kMbIconHand);
         m_bRunning = 0;
     }
 }
@@ -467,20 +492,6 @@ std::string CRatemarkDoc::GetStatText(int row)
     // Formatted under the lock, so the text never shows a value torn by the worker.
     std::lock_guard lock(m_lock);
     return FormatStatText(row, m_stats[static_cast<size_t>(row)].load());
-}
-
-std::string CRatemarkDoc::FormatStatText(int row, uint32_t value)
-{
-    if (static_cast<unsigned>(row) >= kStatCount || value == kNoValue)
-        return std::string();
-    const SStatFormat& f = kStatFormats[row];
-    const char* format = res::LoadString(f.formatId);
-    const int32_t s = static_cast<int32_t>(value);
-    if (f.divisor)
-        return fw::FormatText(format, s / f.divisor, s % f.divisor);
-    if (f.isSigned)
-        return fw::FormatText(format, s);
-    return fw::FormatText(format, value);
 }
 
 const CReadingResult& CRatemarkDoc::GetResult(int32_t i) const

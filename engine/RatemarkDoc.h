@@ -3,6 +3,9 @@
 
 #include "diskaccess/HardDrive.h"
 #include "engine/ReadingResult.h"
+#include "engine/RunOptions.h"
+#include "engine/RunOutcome.h"
+#include "engine/StatRows.h"
 #include "framework/Document.h"
 #include "platform/Types.h"
 
@@ -27,7 +30,7 @@ class IRatemarkFrame;
 class CRatemarkDoc : public fw::CDocument
 {
 public:
-    static constexpr int kStatCount = 13;
+    static constexpr int kStatCount = kStatRowCount;
     // A statistics entry without a value.
     static constexpr uint32_t kNoValue = 0xFFFFFFFF;
     // How long one wait for the worker lasts before it is waited for again.
@@ -36,8 +39,10 @@ public:
     // Reads the options from pApp's settings (defaults without an application). queue is the
     // UI thread's: every wait for the worker keeps serving it. pEnv null means the platform's.
     CRatemarkDoc(IRatemarkApp* pApp, fw::CMessageQueue& queue, CRunEnvironment* pEnv = nullptr);
-    // Stops a worker that still runs and writes the options back.
+    // Stops a worker that still runs, closes the drive it opened and writes the options back.
     ~CRatemarkDoc() override;
+    CRatemarkDoc(const CRatemarkDoc&) = delete;
+    CRatemarkDoc& operator=(const CRatemarkDoc&) = delete;
 
     // The application's main window: OnNewDocument records it as m_pFrame, and the selection
     // messages go to it.
@@ -94,7 +99,10 @@ public:
     // value.
     std::string GetStatText(int row);
     // The text of value in statistics row: what GetStatText shows for it.
-    static std::string FormatStatText(int row, uint32_t value);
+    static std::string FormatStatText(int row, uint32_t value)
+    {
+        return FormatStatValue(row, value);
+    }
     // Statistics entry index (kNoValue when it has none); std::invalid_argument outside 0 to 12.
     uint32_t GetStat(int index);
 
@@ -116,6 +124,8 @@ public:
     uint32_t GetCylinders() const { return m_geometry.Cylinders; }
     const GEOMETRY& GetGeometry() const { return m_geometry; }
     IHardDrive* GetDrive() const { return m_pDrive; }
+    // True when the last binding failed because one result per cylinder did not fit in memory.
+    bool IsShortOfResultMemory() const { return m_bShortOfResultMemory; }
     BOOL HasSelection() const { return m_bSelection; }
     uint32_t GetSelStart() const { return m_nSelStart; }
     uint32_t GetSelEnd() const { return m_nSelEnd; }
@@ -124,6 +134,16 @@ public:
     BOOL IsBurstTest() const { return m_bBurstTest.load(); }
     BOOL IsRandomAccess() const { return m_bRandomAccess.load(); }
     BOOL IsNT() const { return m_bNT; }
+
+    // The options the next run uses.
+    SRunOptions GetRunOptions() const;
+    // Sets all four options at once, as their commands would; FALSE, and nothing changed,
+    // while a run is in progress.
+    BOOL SetRunOptions(const SRunOptions& options);
+
+    // How the last run ended and what it ran; ERunEnd::None before the first start. Safe
+    // from any thread; final once IsRunning() has returned 0.
+    SRunOutcome GetLastRun();
 
 private:
     friend class CTestRun;
@@ -135,6 +155,7 @@ private:
     void SendToFrame(uint32_t msg, uintptr_t wParam, intptr_t lParam);
     void SendSelectionChanged(uintptr_t wParam, intptr_t lParam);
     void InvalidateViews(BOOL bErase);
+    void SetLastRun(const SRunOutcome& outcome);
 
     BOOL m_bNT = 0;
     std::atomic<BOOL> m_bBurstTest{0};
@@ -163,5 +184,8 @@ private:
     CRunEnvironment* m_pEnv;
     IRatemarkFrame* m_pMainFrame = nullptr;
     uint32_t m_nResultSlots = 0;
+    bool m_bShortOfResultMemory = false;
     uint32_t m_nSelResultSlots = 0;
+    bool m_bDriveOpen = false; // m_pDrive was opened by this document and not closed since
+    SRunOutcome m_lastRun;     // under m_lock
 };

@@ -33,3 +33,46 @@ public:
     // The platform's services.
     static CRunEnvironment& System();
 };
+
+// Owns one block of an environment's AllocPages: freed through the same environment when
+// the owner goes, however the code that holds it is left.
+class CRunPages
+{
+public:
+    CRunPages() = default;
+    CRunPages(CRunEnvironment& env, size_t bytes)
+        : m_pEnv(&env), m_pData(static_cast<uint8_t*>(env.AllocPages(bytes)))
+    {}
+    ~CRunPages() { Reset(); }
+    CRunPages(CRunPages&& other) noexcept : m_pEnv(other.m_pEnv), m_pData(other.m_pData)
+    {
+        other.m_pData = nullptr;
+    }
+    CRunPages& operator=(CRunPages&& other) noexcept
+    {
+        if (this != &other)
+        {
+            Reset();
+            m_pEnv = other.m_pEnv;
+            m_pData = other.m_pData;
+            other.m_pData = nullptr;
+        }
+        return *this;
+    }
+    CRunPages(const CRunPages&) = delete;
+    CRunPages& operator=(const CRunPages&) = delete;
+
+    uint8_t* Get() const { return m_pData; }
+    explicit operator bool() const { return m_pData != nullptr; }
+    // Frees the block now.
+    void Reset()
+    {
+        if (m_pData)
+            m_pEnv->FreePages(m_pData);
+        m_pData = nullptr;
+    }
+
+private:
+    CRunEnvironment* m_pEnv = nullptr;
+    uint8_t* m_pData = nullptr;
+};

@@ -3,6 +3,7 @@
 #include "engine/RunEnvironment.h"
 #include "engine/TestRun.h"
 #include "framework/MessageBox.h"
+#include "resources/StringIds.h"
 
 namespace {
 
@@ -10,10 +11,8 @@ constexpr int kRandomReads = 300;
 constexpr uint32_t kBurstBufferBytes = 262144;
 constexpr uint32_t kBurstStepBytes = 2048;
 constexpr int kBurstSteps = 128;
-constexpr uint32_t kStrOutOfMemory = 10007;
-constexpr uint32_t kStrBurstReadError = 10055;
-constexpr intptr_t kStrRandomPhase = 10050;
-constexpr intptr_t kStrBurstPhase = 10051;
+constexpr intptr_t kRandomPhase = res::IDS_PHASE_RANDOM_ACCESS;
+constexpr intptr_t kBurstPhase = res::IDS_PHASE_READ_BURST;
 
 // ⌊⌊sumTicks / good⌋ × 10 000 / F⌋ in 0.1 ms.
 uint32_t AccessOf(int64_t sumTicks, int32_t good, int64_t frequency)
@@ -57,10 +56,18 @@ void CTestRun::RandomAccessTest()
 
         m_pDrive->ResetReadTime();
         uint32_t n = 0;
-        if (m_pDrive->ReadChs(cylinder, head, sector, 1, m_pTrack, &n))
+        const ERead read = Read(cylinder, head, sector, 1, m_track.Get(), &n);
+        if (read == ERead::Stopped)
+            break;
+        if (read == ERead::Ok)
         {
             ++good;
             sumTicks += m_pDrive->GetReadTime();
+        }
+        else if (read == ERead::Gone)
+        {
+            DriveGone();
+            break;
         }
         else if (m_bShowErrors)
         {
@@ -84,7 +91,7 @@ void CTestRun::RandomAccessTest()
             m_nAccess = AccessOf(sumTicks, good, m_F);
             m_doc.m_stats[3].exchange(m_nAccess);
             m_doc.NotifyViews(1, 0);
-            Progress(static_cast<uintptr_t>(i * 100 / kRandomReads), kStrRandomPhase);
+            Progress(static_cast<uintptr_t>(i * 100 / kRandomReads), kRandomPhase);
         }
     }
 
@@ -97,16 +104,23 @@ void CTestRun::ReadBurstTest()
 {
     RaiseIfWanted();
     m_nBurst = 0;
-    void* buffer = m_env.AllocPages(kBurstBufferBytes);
+    // Owned, so that a box that throws cannot leak it.
+    CRunPages buffer(m_env, kBurstBufferBytes);
     if (!buffer)
     {
-        fw::MessageBox(kStrOutOfMemory, fw::kMbOk | fw::kMbIconHand);
         LowerIfRaised();
+        fw::MessageBox(res::IDS_OUT_OF_MEMORY, fw::kMbOk | fw::kMbIconHand);
         return;
     }
 
-    for (int f = 1; f <= kBurstSteps && !StopRequested() && m_B != 0; ++f)
+    bool stopped = false;
+    for (int f = 1; f <= kBurstSteps && m_B != 0; ++f)
     {
+        if (StopRequested())
+        {
+            stopped = true;
+            break;
+        }
         const uint32_t wanted = static_cast<uint32_t>(f) * kBurstStepBytes;
         const uint32_t count = wanted / m_B;
         // On a drive whose sectors are larger than the transfer there is nothing to read;
@@ -117,8 +131,8 @@ void CTestRun::ReadBurstTest()
         const uint32_t total = reps * count * m_B;
 
         int64_t passTicks = 0;
-        bool failed = false;
-        for (int pass = 0; pass < 2 && !failed; ++pass)
+        ERead failure = ERead::Ok;
+        for (int pass = 0; pass < 2 && failure == ERead::Ok; ++pass)
         {
             const uint32_t transfers = pass == 0 ? (reps == 32 ? 4 : 1) : reps;
             passTicks = 0;
@@ -126,18 +140,28 @@ void CTestRun::ReadBurstTest()
             {
                 m_pDrive->ResetReadTime();
                 uint32_t n = 0;
-                const BOOL ok = m_pDrive->ReadChs(0, 0, 0, count, buffer, &n);
+                const ERead read = Read(0, 0, 0, count, buffer.Get(), &n);
                 passTicks += m_pDrive->GetReadTime();
-                if (!ok)
+                if (read != ERead::Ok)
                 {
-                    failed = true;
+                    failure = read;
                     break;
                 }
             }
         }
-        if (failed)
+        if (failure == ERead::Stopped)
         {
-            fw::MessageBox(kStrBurstReadError, fw::kMbOk | fw::kMbIconHand);
+            stopped = true;
+            break;
+        }
+        if (failure == ERead::Gone)
+        {
+            DriveGone();
+            break;
+        }
+        if (failure == ERead::Failed)
+        {
+            fw::MessageBox(res::IDS_BURST_READ_ERROR, fw::kMbOk | fw::kMbIconHand);
             break;
         }
 
@@ -148,9 +172,16 @@ void CTestRun::ReadBurstTest()
             m_nBurst = v;
         m_doc.m_stats[4].exchange(m_nBurst);
         m_doc.NotifyViews(1, 0);
-        Progress(static_cast<uintptr_t>(f * 100 / kBurstSteps), kStrBurstPhase);
+        Progress(static_cast<uintptr_t>(f * 100 / kBurstSteps), kBurstPhase);
     }
 
-    m_env.FreePages(buffer);
+    buffer.Reset();
     LowerIfRaised();
+    if (stopped)
+    {
+        // A burst speed of only the sizes reached before the stop would be no burst speed.
+        m_nBurst = 0xFFFFFFFF;
+        m_doc.m_stats[4].exchange(CRatemarkDoc::kNoValue);
+        m_doc.NotifyViews(1, 0);
+    }
 }

@@ -6,16 +6,13 @@
 #include "engine/RunEnvironment.h"
 #include "framework/Format.h"
 #include "framework/MessageBox.h"
+#include "framework/Trace.h"
+#include "resources/StringIds.h"
 #include "resources/StringTable.h"
 
 #include <algorithm>
 
 namespace {
-
-constexpr uint32_t kStrInternalError = 10003;
-constexpr uint32_t kStrOutOfMemory = 10007;
-constexpr uint32_t kStrReadError = 10008;
-constexpr intptr_t kStrLinearPhase = 10052;
 
 // ⌊⌊bytes × F / 1024⌋ / ticks⌋ in kB/s: the product wraps at 64 bits as the signed
 // arithmetic of the original does, but without undefined behaviour.
@@ -36,15 +33,59 @@ unsigned TestThreadProc(void* pParam)
 
 CTestRun::CTestRun(CRatemarkDoc& doc) : m_doc(doc), m_env(*doc.m_pEnv) {}
 
-CTestRun::~CTestRun()
+CTestRun::~CTestRun() = default;
+
+bool CTestRun::StopRequested()
 {
-    if (m_pTrack)
-        m_env.FreePages(m_pTrack);
+    if (m_doc.m_bStop.load() == 0)
+        return false;
+    m_bStopSeen = true;
+    return true;
 }
 
-bool CTestRun::StopRequested() const
+CTestRun::ERead CTestRun::Read(uint32_t cylinder, uint32_t head, uint32_t sector, uint32_t count,
+                               void* buffer, uint32_t* sectorsRead)
 {
-    return m_doc.m_bStop.load() != 0;
+    // Polled before every read, not only between cylinders: on a dying drive one read can
+    // take seconds, and a whole cylinder minutes.
+    *sectorsRead = 0;
+    if (StopRequested())
+        return ERead::Stopped;
+    if (m_pDrive->ReadChs(cylinder, head, sector, count, buffer, sectorsRead))
+        return ERead::Ok;
+    return m_pDrive->IsGone() ? ERead::Gone : ERead::Failed;
+}
+
+void CTestRun::DriveGone()
+{
+    m_bAbandoned = true;
+    LowerIfRaised();
+    m_outcome.m_eEnd = ERunEnd::Cancelled;
+    m_outcome.m_nMessageId = res::IDS_DRIVE_GONE;
+    m_outcome.m_dwError = m_pDrive->GetErrorCode();
+    m_outcome.m_nErrorCylinder = m_pDrive->GetErrorCylinder();
+    m_outcome.m_nErrorHead = m_pDrive->GetErrorHead();
+    const std::string text =
+        fw::FormatText(res::LoadString(res::IDS_DRIVE_GONE), m_outcome.m_dwError,
+                       m_outcome.m_nErrorCylinder, m_outcome.m_nErrorHead);
+    fw::MessageBox(fw::SMessageBoxRequest{text, fw::kMbOk | fw::kMbIconHand, res::IDS_DRIVE_GONE},
+                   &m_doc.m_bStop);
+}
+
+void CTestRun::Fail(uint32_t id)
+{
+    m_outcome.m_eEnd = ERunEnd::Failed;
+    m_outcome.m_nMessageId = id;
+    fw::MessageBox(id, fw::kMbOk | fw::kMbIconHand);
+}
+
+void CTestRun::CancelledByUser()
+{
+    m_outcome.m_eEnd = ERunEnd::Cancelled;
+    m_outcome.m_nMessageId = res::IDS_READ_ERROR_QUESTION;
+    m_outcome.m_dwError = m_pDrive->GetErrorCode();
+    m_outcome.m_nErrorCylinder = m_pDrive->GetErrorCylinder();
+    m_outcome.m_nErrorHead = m_pDrive->GetErrorHead();
 }
 
 void CTestRun::RaiseIfWanted()
@@ -64,10 +105,19 @@ void CTestRun::LowerIfRaised()
 int CTestRun::AskReadError()
 {
     const std::string text =
-        fw::FormatText(res::LoadString(kStrReadError), m_pDrive->GetErrorCode(),
+        fw::FormatText(res::LoadString(res::IDS_READ_ERROR_QUESTION), m_pDrive->GetErrorCode(),
                        m_pDrive->GetErrorCylinder(), m_pDrive->GetErrorHead());
-    const int answer = fw::MessageBox(text, fw::kMbYesNoCancel | fw::kMbIconHand, &m_doc.m_bStop);
-    return answer == fw::kIdYes || answer == fw::kIdNo ? answer : fw::kIdCancel;
+    const int answer =
+        fw::MessageBox(fw::SMessageBoxRequest{text, fw::kMbYesNoCancel | fw::kMbIconHand,
+                                              res::IDS_READ_ERROR_QUESTION},
+                       &m_doc.m_bStop);
+    if (answer == fw::kIdYes || answer == fw::kIdNo)
+        return answer;
+    // A question dropped because a stop came meanwhile ends the run as stopped, not as
+    // cancelled by the user.
+    if (!StopRequested())
+        CancelledByUser();
+    return fw::kIdCancel;
 }
 
 void CTestRun::Progress(uintptr_t percent, intptr_t phaseId)
@@ -78,23 +128,39 @@ void CTestRun::Progress(uintptr_t percent, intptr_t phaseId)
 
 void CTestRun::Execute()
 {
+    m_outcome.m_eEnd = ERunEnd::Running;
     try
     {
         if (Setup())
         {
+            m_outcome.m_bFast = m_bFast;
+            m_outcome.m_bSelectionRun = m_bSelectionRun;
             m_nAccess = 0xFFFFFFFF;
             if (!m_bSelectionRun && !m_doc.m_bFastTest && m_doc.m_bRandomAccess)
+            {
+                m_outcome.m_bRandomAccessRan = 1;
                 RandomAccessTest();
+            }
             m_nBurst = 0xFFFFFFFF;
-            if (!m_bSelectionRun && !m_doc.m_bFastTest && m_doc.m_bNT && m_doc.m_bBurstTest)
+            if (!m_bAbandoned && !m_bSelectionRun && !m_doc.m_bFastTest && m_doc.m_bNT &&
+                m_doc.m_bBurstTest)
+            {
+                m_outcome.m_bBurstRan = 1;
                 ReadBurstTest();
-            LinearReadTest();
+            }
+            if (!m_bAbandoned)
+                LinearReadTest();
         }
     }
     catch (...)
     {
-        // Whatever ended the run, the end sequence follows.
+        // Whatever ended the run, the end sequence follows; what ended it is kept.
+        fw::TraceCurrentException("Test run");
+        m_outcome.m_eEnd = ERunEnd::Failed;
+        m_outcome.m_nMessageId = 0;
     }
+    if (m_outcome.m_eEnd == ERunEnd::Running)
+        m_outcome.m_eEnd = m_bStopSeen ? ERunEnd::Stopped : ERunEnd::Completed;
     EndSequence();
 }
 
@@ -104,7 +170,7 @@ bool CTestRun::Setup()
     m_pDrive = m_doc.m_pDrive;
     if (!m_pDrive)
     {
-        fw::MessageBox(kStrInternalError, fw::kMbOk | fw::kMbIconHand);
+        Fail(res::IDS_INTERNAL_ERROR);
         return false;
     }
 
@@ -113,10 +179,10 @@ bool CTestRun::Setup()
     m_H = g.TracksPerCylinder;
     m_S = g.SectorsPerTrack;
     m_B = g.BytesPerSector;
-    m_pTrack = static_cast<uint8_t*>(m_env.AllocPages(static_cast<size_t>(uint64_t{m_S} * m_B)));
-    if (!m_pTrack)
+    m_track = CRunPages(m_env, static_cast<size_t>(uint64_t{m_S} * m_B));
+    if (!m_track)
     {
-        fw::MessageBox(kStrOutOfMemory, fw::kMbOk | fw::kMbIconHand);
+        Fail(res::IDS_OUT_OF_MEMORY);
         return false;
     }
 
@@ -124,7 +190,7 @@ bool CTestRun::Setup()
     m_F = m_env.CounterFrequency();
     if (m_F <= 0)
     {
-        fw::MessageBox(kStrInternalError, fw::kMbOk | fw::kMbIconHand);
+        Fail(res::IDS_INTERNAL_ERROR);
         return false;
     }
 
@@ -163,7 +229,7 @@ bool CTestRun::Setup()
     // No drive bound (its binding failed): there is nowhere to store a result.
     if (!m_pActive)
     {
-        fw::MessageBox(kStrInternalError, fw::kMbOk | fw::kMbIconHand);
+        Fail(res::IDS_INTERNAL_ERROR);
         return false;
     }
 
@@ -187,10 +253,19 @@ void CTestRun::LinearReadTest()
         step = 1;
 
     // Warm-up: spins the drive up and brings the heads to the first cylinder; never timed.
+    // A stop here ends the run before any cylinder is measured.
     for (uint32_t h = 0; h < m_H; ++h)
     {
         uint32_t n = 0;
-        if (!m_pDrive->ReadChs(m_nStart, h, 0, m_S, m_pTrack, &n))
+        const ERead read = Read(m_nStart, h, 0, m_S, m_track.Get(), &n);
+        if (read == ERead::Stopped)
+            return;
+        if (read == ERead::Gone)
+        {
+            DriveGone();
+            return;
+        }
+        if (read == ERead::Failed)
             break;
     }
 
@@ -228,7 +303,17 @@ void CTestRun::MeasureCylinder(uint32_t c, bool* pCancel)
         for (uint32_t h = m_H >= 2 ? m_H - 2 : 0; h < m_H; ++h)
         {
             uint32_t n = 0;
-            ok = m_pDrive->ReadChs(c - 1, h, 0, m_S, m_pTrack, &n);
+            const ERead read = Read(c - 1, h, 0, m_S, m_track.Get(), &n);
+            if (read == ERead::Stopped || read == ERead::Gone)
+            {
+                // Nothing of cylinder c has been measured: it is not stored.
+                LowerIfRaised();
+                if (read == ERead::Gone)
+                    DriveGone();
+                *pCancel = true;
+                return;
+            }
+            ok = read == ERead::Ok;
             if (!ok)
                 break;
         }
@@ -236,14 +321,25 @@ void CTestRun::MeasureCylinder(uint32_t c, bool* pCancel)
 
     m_pDrive->ResetReadTime();
     uint32_t sectors = 0;
+    bool gone = false;
     // The fast test reads a tenth of the tracks, but at least one: a drive of fewer than ten
     // heads would otherwise time nothing.
     const uint32_t tracks = !m_bFast ? m_H : m_H == 0 ? 0 : std::max<uint32_t>(1, m_H / 10);
     for (uint32_t h = 0; h < tracks; ++h)
     {
         uint32_t n = 0;
-        ok = m_pDrive->ReadChs(c, h, 0, m_S, m_pTrack, &n);
+        const ERead read = Read(c, h, 0, m_S, m_track.Get(), &n);
+        if (read == ERead::Stopped)
+        {
+            // A stop inside the cylinder discards it: the statistics stay those of the
+            // last whole cylinder.
+            LowerIfRaised();
+            *pCancel = true;
+            return;
+        }
         sectors += n;
+        ok = read == ERead::Ok;
+        gone = read == ERead::Gone;
         if (!ok)
             break;
     }
@@ -298,9 +394,18 @@ void CTestRun::MeasureCylinder(uint32_t c, bool* pCancel)
     m_doc.NotifyViews(1, 0);
     // In 64 bits, so that a range of more than 42 million cylinders cannot wrap.
     const uint64_t range = m_nEnd > m_nStart ? m_nEnd - m_nStart : 1;
-    Progress(static_cast<uintptr_t>(uint64_t{c - m_nStart} * 100 / range), kStrLinearPhase);
+    Progress(static_cast<uintptr_t>(uint64_t{c - m_nStart} * 100 / range),
+             static_cast<intptr_t>(res::IDS_PHASE_LINEAR_READ));
     m_env.Sleep(10);
 
+    if (gone)
+    {
+        // The cylinder the drive went away in is stored with its error, and the run ends
+        // instead of failing every cylinder after it.
+        DriveGone();
+        *pCancel = true;
+        return;
+    }
     if (!ok && m_bShowErrors)
     {
         const int answer = AskReadError();
@@ -313,22 +418,24 @@ void CTestRun::MeasureCylinder(uint32_t c, bool* pCancel)
 
 void CTestRun::EndSequence()
 {
+    // Recorded before the end message, so that its handler finds the outcome final.
+    m_doc.SetLastRun(m_outcome);
     try
     {
         m_doc.SendToFrame(UM_TEST_END, 0, 0);
     }
     catch (...)
-    {}
-    if (m_pTrack)
     {
-        m_env.FreePages(m_pTrack);
-        m_pTrack = nullptr;
+        fw::TraceCurrentException("Ending the test run");
     }
+    m_track.Reset();
     m_env.SetNormalPriorityClass();
     try
     {
         m_doc.SendToFrame(WM_CANCELMODE, 0, 0);
     }
     catch (...)
-    {}
+    {
+        fw::TraceCurrentException("Ending the test run");
+    }
 }

@@ -1,22 +1,22 @@
-// printf-style formatting of string-table texts into a std::string.
+// The program's one printf-style formatter, into a std::string of any length.
 #pragma once
 
-#include <cstdio>
+#include <cstdarg>
 #include <string>
+
+#if defined(__GNUC__)
+#define RATEMARK_PRINTF_FORMAT(formatArg, firstArg)                                                \
+    __attribute__((format(printf, formatArg, firstArg)))
+#else
+#define RATEMARK_PRINTF_FORMAT(formatArg, firstArg)
+#endif
 
 namespace fw {
 
-// format filled with args; "" when the C library refuses the format.
-template <class... Args>
-std::string FormatText(const char* format, Args... args)
-{
-    const int n = std::snprintf(nullptr, 0, format, args...);
-    if (n < 0)
-        return std::string();
-    std::string text(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(text.data(), text.size(), format, args...);
-    text.resize(static_cast<size_t>(n));
-    return text;
-}
+// format filled with the arguments by the C library's printf rules; "" when it refuses the
+// format. Texts from the string table are formats too: their fields decide the arguments.
+std::string FormatText(const char* format, ...) RATEMARK_PRINTF_FORMAT(1, 2);
+// The same with the arguments as a va_list, which is left unused (the caller ends it).
+std::string FormatTextV(const char* format, va_list args);
 
 } // namespace fw

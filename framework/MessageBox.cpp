@@ -25,13 +25,17 @@ CConsoleMessageBox g_consoleBox;
 std::atomic<IMessageBoxService*> g_pService{nullptr};
 std::atomic<CMessageQueue*> g_pQueue{nullptr};
 
-// The answer of a box that is not shown.
+} // namespace
+
 int UnshownAnswer(unsigned type)
 {
     return (type & kMbButtonMask) == kMbYesNoCancel ? kIdCancel : kIdOk;
 }
 
-} // namespace
+int IMessageBoxService::Show(const std::string&, unsigned type)
+{
+    return UnshownAnswer(type);
+}
 
 void SetMessageBoxService(IMessageBoxService* service)
 {
@@ -61,22 +65,27 @@ int MessageBox(const std::string& text, unsigned type)
 
 int MessageBox(const std::string& text, unsigned type, const std::atomic<BOOL>* stop)
 {
-    auto show = [&] {
-        if (stop && stop->load())
-            return UnshownAnswer(type);
-        return GetMessageBoxService()->Show(text, type);
-    };
-    CMessageQueue* queue = g_pQueue.load();
-    if (!queue || queue->IsOwnerThread())
-        return show();
-    int answer = UnshownAnswer(type);
-    queue->Call(nullptr, [&] { answer = show(); });
-    return answer;
+    return MessageBox(SMessageBoxRequest{text, type, 0}, stop);
 }
 
 int MessageBox(uint32_t stringId, unsigned type)
 {
-    return MessageBox(std::string(res::LoadString(stringId)), type);
+    return MessageBox(SMessageBoxRequest{res::LoadString(stringId), type, stringId});
+}
+
+int MessageBox(const SMessageBoxRequest& request, const std::atomic<BOOL>* stop)
+{
+    auto show = [&] {
+        if (stop && stop->load())
+            return UnshownAnswer(request.m_nType);
+        return GetMessageBoxService()->Show(request);
+    };
+    CMessageQueue* queue = g_pQueue.load();
+    if (!queue || queue->IsOwnerThread())
+        return show();
+    int answer = UnshownAnswer(request.m_nType);
+    queue->Call(nullptr, [&] { answer = show(); });
+    return answer;
 }
 
 } // namespace fw

@@ -32,12 +32,28 @@ enum : int
     kIdNo = 7,
 };
 
+// One message box as asked for: its text, buttons and icon, and the string-table entry the
+// text comes from, so that a front end can tell boxes apart without reading their texts.
+struct SMessageBoxRequest
+{
+    std::string m_strText;
+    unsigned m_nType = kMbOk;
+    uint32_t m_nStringId = 0; // 0: a text of no string-table entry
+};
+
+// A front end overrides either Show: the request's, to see the string id, or the text's.
 class IMessageBoxService
 {
 public:
     virtual ~IMessageBoxService() = default;
-    // Shows text with the given buttons and icon and returns the button chosen.
-    virtual int Show(const std::string& text, unsigned type) = 0;
+    // Shows the request's box and returns the button chosen; the default shows its text.
+    virtual int Show(const SMessageBoxRequest& request)
+    {
+        return Show(request.m_strText, request.m_nType);
+    }
+    // Shows text with the given buttons and icon and returns the button chosen; the default
+    // answers as a box that is not shown (Cancel to a question, else OK).
+    virtual int Show(const std::string& text, unsigned type);
 };
 
 // Installs the service the program's message boxes go to; nullptr restores the default,
@@ -61,5 +77,11 @@ int MessageBox(const std::string& text, unsigned type, const std::atomic<BOOL>* 
 
 // Shows string-table entry id; returns the answer.
 int MessageBox(uint32_t stringId, unsigned type);
+
+// Shows a request from any thread, with the stop rule above; returns the answer.
+int MessageBox(const SMessageBoxRequest& request, const std::atomic<BOOL>* stop = nullptr);
+
+// The answer of a box that is not shown: Cancel to a question, else OK.
+int UnshownAnswer(unsigned type);
 
 } // namespace fw

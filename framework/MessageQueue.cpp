@@ -8,6 +8,9 @@ namespace fw {
 namespace {
 // How often a PumpUntil with nothing arriving looks at its condition again.
 constexpr uint32_t kPollMs = 5;
+
+// The queue whose wake handler the calling thread is inside, if any.
+thread_local const CMessageQueue* t_pWaking = nullptr;
 } // namespace
 
 CMessageQueue::CMessageQueue() : m_owner(std::this_thread::get_id()) {}
@@ -16,6 +19,8 @@ CMessageQueue::~CMessageQueue()
 {
     // Release every waiter, also one that queues while this runs, before the members go.
     std::unique_lock lock(m_mutex);
+    m_wake.reset();
+    m_cvWoken.wait(lock, [&] { return m_nWaking == 0; });
     for (;;)
     {
         for (SItem& item : m_items)
@@ -31,18 +36,44 @@ CMessageQueue::~CMessageQueue()
 
 void CMessageQueue::Push(SItem item)
 {
-    std::function<void()> wake;
+    std::shared_ptr<const std::function<void()>> wake;
     {
         std::lock_guard lock(m_mutex);
         if (item.call)
             ++m_nWaiting;
         m_items.push_back(std::move(item));
         wake = m_wake;
+        if (wake)
+            ++m_nWaking;
     }
     m_cvArrived.notify_all();
     m_cvDone.notify_all();
-    if (wake)
-        wake();
+    if (!wake)
+        return;
+    // Counted while inside, so that replacing the handler waits for this call to leave it.
+    const CMessageQueue* outer = t_pWaking;
+    t_pWaking = this;
+    try
+    {
+        (*wake)();
+    }
+    catch (...)
+    {
+        t_pWaking = outer;
+        LeaveWake();
+        throw;
+    }
+    t_pWaking = outer;
+    LeaveWake();
+}
+
+void CMessageQueue::LeaveWake()
+{
+    std::lock_guard lock(m_mutex);
+    --m_nWaking;
+    // Under the lock: a destructor waiting for the last waker may destroy the condition
+    // the moment the lock is free.
+    m_cvWoken.notify_all();
 }
 
 void CMessageQueue::Complete(const std::shared_ptr<SCall>& call, bool ran, std::exception_ptr error)
@@ -162,8 +193,10 @@ void CMessageQueue::Forget(CWnd* target)
 
 void CMessageQueue::SetWakeHandler(std::function<void()> wake)
 {
-    std::lock_guard lock(m_mutex);
-    m_wake = std::move(wake);
+    std::unique_lock lock(m_mutex);
+    m_wake = wake ? std::make_shared<const std::function<void()>>(std::move(wake)) : nullptr;
+    const size_t self = t_pWaking == this ? 1 : 0;
+    m_cvWoken.wait(lock, [&] { return m_nWaking <= self; });
 }
 
 size_t CMessageQueue::Pending() const

@@ -49,7 +49,10 @@ public:
     // Drops the items queued for target; its waiting callers return.
     void Forget(CWnd* target);
 
-    // Called from the queuing thread whenever an item arrives; null for none.
+    // Called from the queuing thread whenever an item arrives; null for none. Returns once no
+    // other thread is inside the handler it replaces, so what that handler uses may be
+    // destroyed right after (a handler that replaces itself does not wait for itself). The
+    // handler must not wait for the owner thread.
     void SetWakeHandler(std::function<void()> wake);
 
     // Items not yet run, and threads waiting in Call.
@@ -71,15 +74,18 @@ private:
     };
 
     void Push(SItem item);
+    void LeaveWake();
     void Complete(const std::shared_ptr<SCall>& call, bool ran, std::exception_ptr error);
 
     const std::thread::id m_owner;
     mutable std::mutex m_mutex;
     std::condition_variable m_cvArrived;
     std::condition_variable m_cvDone;
+    std::condition_variable m_cvWoken;
+    size_t m_nWaking = 0; // threads inside the wake handler
     std::deque<SItem> m_items;
     size_t m_nWaiting = 0;
-    std::function<void()> m_wake;
+    std::shared_ptr<const std::function<void()>> m_wake;
 };
 
 } // namespace fw

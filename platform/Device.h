@@ -44,4 +44,74 @@ uint32_t DeviceMaxTransfer();
 // Closes a handle from DeviceOpen; kInvalidDevice is ignored.
 void DeviceClose(DeviceHandle device);
 
+// After a read of device failed with readError: whether the device itself has gone (it was
+// unplugged, or the system has dropped it), so that no later read can succeed. Gone is: the
+// read reported no such device, or the device no longer answers its size query, or its
+// system entry (/sys/block) has disappeared. An image file never goes while it is open.
+bool DeviceIsGone(DeviceHandle device, uint32_t readError);
+
+// Owns one device handle: closes it on destruction and when it is replaced. Not copyable.
+class CDeviceHandle
+{
+public:
+    CDeviceHandle() = default;
+    explicit CDeviceHandle(DeviceHandle device) : m_hDevice(device) {}
+    ~CDeviceHandle() { DeviceClose(m_hDevice); }
+    CDeviceHandle(CDeviceHandle&& other) noexcept : m_hDevice(other.Release()) {}
+    CDeviceHandle& operator=(CDeviceHandle&& other) noexcept
+    {
+        if (this != &other)
+            Reset(other.Release());
+        return *this;
+    }
+    CDeviceHandle(const CDeviceHandle&) = delete;
+    CDeviceHandle& operator=(const CDeviceHandle&) = delete;
+
+    DeviceHandle Get() const { return m_hDevice; }
+    bool IsOpen() const { return m_hDevice != kInvalidDevice; }
+    // Closes the handle held and takes device.
+    void Reset(DeviceHandle device = kInvalidDevice)
+    {
+        if (device == m_hDevice)
+            return;
+        DeviceClose(m_hDevice);
+        m_hDevice = device;
+    }
+    // Gives the handle up without closing it.
+    DeviceHandle Release()
+    {
+        const DeviceHandle device = m_hDevice;
+        m_hDevice = kInvalidDevice;
+        return device;
+    }
+
+private:
+    DeviceHandle m_hDevice = kInvalidDevice;
+};
+
+// Faults the device functions report instead of asking the OS, for tests of a drive that
+// dies in ways no test device can be made to (a loop device turns every failure of its
+// backing file into EIO). Values are the OS's own error numbers (errno); 0 asks the OS.
+struct SDeviceFaults
+{
+    uint32_t m_nGoodReads = 0; // reads that still succeed before m_nReadError applies
+    int m_nReadError = 0;      // what DeviceRead fails with from then on
+    int m_nSizeError = 0;      // what DeviceQuerySize fails with
+    bool m_bEntryGone = false; // the device's system entry has disappeared
+};
+
+// Installs faults for every device of the process; nullptr removes them. faults must
+// outlive its installation.
+void SetDeviceFaults(SDeviceFaults* faults);
+
+// Installs faults for a scope.
+class CDeviceFaultScope
+{
+public:
+    explicit CDeviceFaultScope(SDeviceFaults& faults) { SetDeviceFaults(&faults); }
+    ~CDeviceFaultScope() { SetDeviceFaults(nullptr); }
+    CDeviceFaultScope(const CDeviceFaultScope&) = delete;
+    CDeviceFaultScope& operator=(const CDeviceFaultScope&) = delete;
+};
+
 } // namespace platform

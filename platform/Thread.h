@@ -36,6 +36,10 @@ public:
     // Lets a suspended thread run; harmless on a running one.
     void Resume();
 
+    // Changes the thread's priority from another thread, best effort as at the start;
+    // false when the OS refused it or the thread has ended.
+    bool SetPriority(ThreadPriority priority);
+
     // Waits up to ms milliseconds for the thread to end; true when it has ended.
     bool Wait(uint32_t ms);
 

@@ -84,6 +84,9 @@ constexpr Entry kStrings[] = {
     {10053, "Read burst speed"},
     {10054, "%d.%d mbps"},
     {10055, "Reading error. Read burst speed test is terminated."},
+    {10056, "Reading error ( code=%Xh )\n"
+            "Cylinder %u, head %u.\n"
+            "The drive does not answer any more. The test is abandoned."},
 
     // Commands: status-bar prompt, line feed, tooltip.
     {32771, "Start diagnostic\nStart diagnostic"},

@@ -10,6 +10,7 @@ packages=(
     fdisk util-linux python3 strace
     libfuse3-dev fuse3
     libwxgtk3.2-dev xvfb xauth openbox xdotool
+    zlib1g-dev ntfs-3g dosfstools
 )
 
 missing=()

@@ -5,16 +5,11 @@
 #include "diskaccess/W9xHardDrive.h"
 #include "framework/MessageBox.h"
 #include "platform/System.h"
+#include "resources/StringIds.h"
 #include "resources/StringTable.h"
 #include "shell/Log.h"
 
 #include <stdexcept>
-
-namespace {
-
-constexpr uint32_t kStrUnsupportedPlatform = 10004;
-
-} // namespace
 
 void RemoveIncompleteDrives(CDriveList& drives)
 {
@@ -65,8 +60,8 @@ bool CAppCore::CreateBackEndFor(uint32_t platformId)
         m_bIsNT = 1;
         return true;
     }
-    fw::MessageBox(kStrUnsupportedPlatform, fw::kMbOk | fw::kMbIconHand);
-    m_strBackEndError = res::LoadString(kStrUnsupportedPlatform);
+    fw::MessageBox(res::IDS_UNSUPPORTED_PLATFORM, fw::kMbOk | fw::kMbIconHand);
+    m_strBackEndError = res::LoadString(res::IDS_UNSUPPORTED_PLATFORM);
     return false;
 }
 

@@ -15,20 +15,6 @@ namespace {
 
 constexpr size_t kTimeStampBuffer = 128;
 
-std::string FormatMessage(const char* format, va_list args)
-{
-    va_list measure;
-    va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (length <= 0)
-        return {};
-    std::string text(static_cast<size_t>(length) + 1, '\0');
-    std::vsnprintf(text.data(), text.size(), format, args);
-    text.resize(static_cast<size_t>(length));
-    return text;
-}
-
 } // namespace
 
 std::string LogTimeStamp(const std::tm& time)
@@ -47,7 +33,7 @@ void WriteLog(const char* format, ...)
 {
     va_list args;
     va_start(args, format);
-    const std::string message = FormatMessage(format, args);
+    const std::string message = fw::FormatTextV(format, args);
     va_end(args);
 
     std::tm local{};
@@ -62,4 +48,9 @@ void WriteLog(const char* format, ...)
     std::fseek(file, 0, SEEK_END);
     std::fwrite(line.data(), 1, line.size(), file);
     platform::CloseExclusive(file);
+}
+
+void CLogTraceSink::TraceLine(const std::string& line)
+{
+    WriteLog("%s", line.c_str());
 }

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+class CRatemarkDoc;
 class IHardDrive;
 
 // One partition as the graph draws it: a full-height column over its cylinders.
@@ -41,3 +42,9 @@ struct SGraphData
 // Sets m_bHasDrive and reads the drive's partition list into m_partitions; a null drive
 // leaves the list empty. Exceptions of the partition queries pass through.
 void FillGraphPartitions(SGraphData& data, IHardDrive* pDrive);
+
+// What the graph paints of doc now: its cylinder count, both result arrays with their counts,
+// the selection, the graph maximum and the drive's partitions. The arrays stay the
+// document's; the snapshot is valid until the document replaces them (a new drive, a
+// selection change), which happens only on the UI thread.
+SGraphData GraphDataOf(CRatemarkDoc& doc);

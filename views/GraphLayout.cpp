@@ -1,8 +1,9 @@
 // The speed graph's layout arithmetic.
 #include "views/GraphLayout.h"
 
+#include "framework/Format.h"
+
 #include <algorithm>
-#include <cstdio>
 #include <limits>
 
 namespace {
@@ -24,14 +25,20 @@ int32_t WrapMul(int32_t a, int32_t b)
     return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
 }
 
-std::string Format(const char* format, uint32_t value)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
-
 } // namespace
+
+uint32_t CylinderGridLines(uint32_t nCylinderRange, int32_t nPlotWidth)
+{
+    // One line per 256 cylinders, at least ten, as long as the lines stay kGridMinSpacing
+    // pixels apart. A drive of hundreds of thousands of cylinders would otherwise get a line
+    // every pixel or two: its step is doubled until they are that far apart again.
+    const uint64_t width = nPlotWidth > 0 ? static_cast<uint64_t>(nPlotWidth) : 0;
+    uint64_t n = std::max(nCylinderRange / 256u, 10u);
+    for (uint32_t doublings = 1; width < kGridMinSpacing * n && n > 1 && doublings < 32;
+         ++doublings)
+        n = std::max<uint64_t>(nCylinderRange / (uint64_t{256} << doublings), 1);
+    return static_cast<uint32_t>(n);
+}
 
 SFont GraphFont(int32_t nHeight)
 {
@@ -103,7 +110,9 @@ SGraphLayout ComputeGraphLayout(uint32_t nCylinders, uint32_t nGraphMax, int32_t
         line.value = (S / 10u) * static_cast<uint32_t>(k);
         if (k < 10)
         {
-            line.label.text = Format("% 5u", line.value);
+            // Right-aligned in five characters. (The label's format has always been "% 5u";
+            // the blank flag does nothing for an unsigned number, so the texts are the same.)
+            line.label.text = fw::FormatText("%5u", line.value);
             line.label.size = textExtent(line.label.text);
             line.label.x = x0 - line.label.size.cx - 5;
             line.label.y = line.pos - line.label.size.cy;
@@ -114,7 +123,7 @@ SGraphLayout ComputeGraphLayout(uint32_t nCylinders, uint32_t nGraphMax, int32_t
 
     // Labels hang centred below their line; one that would touch or overlap the previous
     // drawn label is left out.
-    const uint32_t n = std::max(R / 256u, 10u);
+    const uint32_t n = CylinderGridLines(R, pw);
     int32_t last = 0;
     l.m_cylinderGrid.reserve(n + 1);
     for (uint32_t k = 0; k <= n; ++k)
@@ -125,7 +134,7 @@ SGraphLayout ComputeGraphLayout(uint32_t nCylinders, uint32_t nGraphMax, int32_t
         line.value = (R / n) * k;
         if (k < n)
         {
-            line.label.text = Format("%u", line.value);
+            line.label.text = fw::FormatText("%u", line.value);
             line.label.size = textExtent(line.label.text);
             line.label.x = WrapSub(line.pos, line.label.size.cx / 2);
             line.label.y = yBottom;

@@ -69,6 +69,14 @@ struct SGraphLayout
     }
 };
 
+// The least distance in pixels between two cylinder grid lines.
+inline constexpr uint32_t kGridMinSpacing = 8;
+
+// The number of cylinder grid intervals n over a plot nPlotWidth pixels wide: R ÷ 256 (at
+// least 10) while its lines are kGridMinSpacing pixels apart, else R ÷ (256 · 2^k) for the
+// smallest k that puts them so far apart (at least 1).
+uint32_t CylinderGridLines(uint32_t nCylinderRange, int32_t nPlotWidth);
+
 // Measures a text in the graph's font.
 using FTextExtent = std::function<SSize(const std::string&)>;
 

@@ -1,9 +1,18 @@
 // The speed graph's paint, step by step onto the canvas.
 #include "views/GraphPainter.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace {
+
+// Where cylinder c lies, no further right than the plot area's right edge.
+int32_t ClipToData(const SGraphLayout& layout, uint64_t c)
+{
+    const int64_t x = int64_t{layout.m_nX0} + static_cast<int64_t>(c / layout.m_nXScale);
+    return static_cast<int32_t>(
+        std::clamp<int64_t>(x, layout.m_rcData.left, layout.m_rcData.right));
+}
 
 // A segment that touches a failed cylinder gets the error colour.
 void DrawCurve(ICanvas& canvas, const SGraphLayout& layout, const CReadingResult* pResults,
@@ -51,9 +60,13 @@ SGraphLayout PaintGraph(ICanvas& canvas, const SGraphData& data, int32_t nWidth,
     {
         for (const SGraphPartition& part : data.m_partitions)
         {
-            const int32_t x1 = layout.CylinderX(part.m_nStartCylinder);
-            const int32_t x2 = layout.CylinderX(part.m_nStartCylinder + part.m_nCylinders + 1u);
-            canvas.FillRect({x1, yTop, x2, yBottom}, part.m_clr);
+            // In 64 bits and cut to the plot area: a table entry may claim far more cylinders
+            // than the drive has (0xFFFFFFFF sectors), and its end must not wrap around.
+            const int32_t x1 = ClipToData(layout, uint64_t{part.m_nStartCylinder});
+            const int32_t x2 =
+                ClipToData(layout, uint64_t{part.m_nStartCylinder} + part.m_nCylinders + 1u);
+            if (x2 > x1)
+                canvas.FillRect({x1, yTop, x2, yBottom}, part.m_clr);
             boundaries.push_back(x1);
             boundaries.push_back(x2);
         }

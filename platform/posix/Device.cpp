@@ -3,12 +3,16 @@
 
 #include "platform/Errors.h"
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <mutex>
 #include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace platform {
@@ -23,7 +27,48 @@ int Fd(DeviceHandle device)
 // Linux transfers at most this many bytes in one read(2).
 constexpr uint32_t kMaxTransfer = 0x7FFFF000;
 
+// Injected faults; a test installs them around the calls it makes.
+std::atomic<SDeviceFaults*> g_pFaults{nullptr};
+std::mutex g_faultLock;
+
+// The errno a read is to fail with by the installed faults, 0 for none.
+int InjectedReadError()
+{
+    if (!g_pFaults.load())
+        return 0;
+    std::lock_guard lock(g_faultLock);
+    SDeviceFaults* faults = g_pFaults.load();
+    if (!faults || faults->m_nReadError == 0)
+        return 0;
+    if (faults->m_nGoodReads > 0)
+    {
+        --faults->m_nGoodReads;
+        return 0;
+    }
+    return faults->m_nReadError;
+}
+
+int InjectedSizeError()
+{
+    std::lock_guard lock(g_faultLock);
+    SDeviceFaults* faults = g_pFaults.load();
+    return faults ? faults->m_nSizeError : 0;
+}
+
+bool InjectedEntryGone()
+{
+    std::lock_guard lock(g_faultLock);
+    SDeviceFaults* faults = g_pFaults.load();
+    return faults && faults->m_bEntryGone;
+}
+
 } // namespace
+
+void SetDeviceFaults(SDeviceFaults* faults)
+{
+    std::lock_guard lock(g_faultLock);
+    g_pFaults.store(faults);
+}
 
 uint32_t DeviceOpen(const std::string& path, DeviceMode mode, DeviceHandle* out,
                     bool* cacheBypassed)
@@ -90,6 +135,8 @@ uint32_t DeviceOpen(const std::string& path, DeviceMode mode, DeviceHandle* out,
 uint32_t DeviceQuerySize(DeviceHandle device, DeviceSize* out)
 {
     *out = DeviceSize{};
+    if (const int injected = InjectedSizeError())
+        return Win32ErrorFromErrno(injected);
     struct stat st
     {};
     if (fstat(Fd(device), &st) != 0)
@@ -125,6 +172,8 @@ uint32_t DeviceRead(DeviceHandle device, uint64_t offset, void* buffer, uint32_t
         return err::NegativeSeek;
     if (bytes > kMaxTransfer)
         return err::InvalidParameter;
+    if (const int injected = InjectedReadError())
+        return Win32ErrorFromErrno(injected);
     ssize_t got;
     do
         got = pread(Fd(device), buffer, bytes, static_cast<off_t>(offset));
@@ -144,6 +193,32 @@ void DeviceClose(DeviceHandle device)
 {
     if (device != kInvalidDevice)
         close(Fd(device));
+}
+
+bool DeviceIsGone(DeviceHandle device, uint32_t readError)
+{
+    // ENODEV and ENXIO: the kernel has no device behind the handle any more. (ENOENT, the
+    // third errno of this number, is no answer a read gives.)
+    if (readError == err::FileNotFound)
+        return true;
+    DeviceSize size;
+    const uint32_t sizeError = DeviceQuerySize(device, &size);
+    if (sizeError == err::InvalidHandle)
+        return false; // not a device that was ever open: nothing has gone
+    if (sizeError != err::Success)
+        return true;
+    struct stat st
+    {};
+    if (fstat(Fd(device), &st) != 0 || !S_ISBLK(st.st_mode))
+        return false;
+    if (size.Bytes == 0 || InjectedEntryGone())
+        return true;
+    char entry[64];
+    std::snprintf(entry, sizeof entry, "/sys/dev/block/%u:%u", major(st.st_rdev),
+                  minor(st.st_rdev));
+    struct stat sysSt
+    {};
+    return stat(entry, &sysSt) != 0 && errno == ENOENT;
 }
 
 } // namespace platform

@@ -22,6 +22,7 @@ struct CThread::SState
     bool resumed = false;
     bool ended = false;
     unsigned exitCode = 0;
+    pid_t tid = 0; // the kernel's id of the thread, once it has taken its start priority
     std::thread thread;
 };
 
@@ -44,30 +45,43 @@ id_t CurrentThreadId()
     return static_cast<id_t>(syscall(SYS_gettid));
 }
 
-bool SetNice(int nice)
+// One thread as the scheduling calls address it: its pthread handle for the policy and its
+// kernel id for the nice value.
+struct SSchedTarget
 {
-    return setpriority(PRIO_PROCESS, CurrentThreadId(), nice) == 0;
+    pthread_t handle;
+    id_t tid;
+};
+
+SSchedTarget CurrentTarget()
+{
+    return {pthread_self(), CurrentThreadId()};
 }
 
-int CurrentNice()
+bool SetNice(const SSchedTarget& t, int nice)
+{
+    return setpriority(PRIO_PROCESS, t.tid, nice) == 0;
+}
+
+int CurrentNice(const SSchedTarget& t)
 {
     errno = 0;
-    const int n = getpriority(PRIO_PROCESS, CurrentThreadId());
+    const int n = getpriority(PRIO_PROCESS, t.tid);
     return errno == 0 ? n : BaseNice();
 }
 
-bool SetPolicy(int policy)
+bool SetPolicy(const SSchedTarget& t, int policy)
 {
     sched_param param{};
     param.sched_priority = 0;
-    return pthread_setschedparam(pthread_self(), policy, &param) == 0;
+    return pthread_setschedparam(t.handle, policy, &param) == 0;
 }
 
-int CurrentPolicy()
+int CurrentPolicy(const SSchedTarget& t)
 {
     int policy = SCHED_OTHER;
     sched_param param{};
-    if (pthread_getschedparam(pthread_self(), &policy, &param) != 0)
+    if (pthread_getschedparam(t.handle, &policy, &param) != 0)
         return SCHED_OTHER;
     return policy;
 }
@@ -82,11 +96,34 @@ int StrongestAllowedNice()
     return static_cast<int>(strongest < -20 ? -20 : strongest > 19 ? 19 : strongest);
 }
 
-bool SetOrdinaryNice(int nice)
+bool SetOrdinaryNice(const SSchedTarget& t, int nice)
 {
-    if (CurrentPolicy() != SCHED_OTHER && !SetPolicy(SCHED_OTHER))
+    if (CurrentPolicy(t) != SCHED_OTHER && !SetPolicy(t, SCHED_OTHER))
         return false;
-    return SetNice(nice);
+    return SetNice(t, nice);
+}
+
+bool ApplyPriority(const SSchedTarget& t, ThreadPriority priority)
+{
+    const int base = BaseNice();
+    switch (priority)
+    {
+    case ThreadPriority::Idle:
+        return SetPolicy(t, SCHED_IDLE) || SetNice(t, 19);
+    case ThreadPriority::Lowest:
+        return SetOrdinaryNice(t, base + 2 > 19 ? 19 : base + 2);
+    case ThreadPriority::Normal:
+        return SetOrdinaryNice(t, base);
+    case ThreadPriority::TimeCritical:
+        if (SetOrdinaryNice(t, -20))
+            return true;
+        // Without privileges: as strong as the nice limit allows, never weaker than now.
+        {
+            const int allowed = StrongestAllowedNice();
+            return allowed < CurrentNice(t) && SetOrdinaryNice(t, allowed);
+        }
+    }
+    return false;
 }
 
 void Trampoline(std::shared_ptr<CThread::SState> state, CThread::Entry entry, void* param,
@@ -95,6 +132,8 @@ void Trampoline(std::shared_ptr<CThread::SState> state, CThread::Entry entry, vo
     SetCurrentThreadPriority(priority);
     {
         std::unique_lock lock(state->mutex);
+        state->tid = static_cast<pid_t>(CurrentThreadId());
+        state->cv.notify_all();
         state->cv.wait(lock, [&] { return state->resumed; });
     }
     const unsigned code = entry(param);
@@ -144,6 +183,19 @@ bool CThread::Wait(uint32_t ms)
                                 [&] { return m_state->ended; });
 }
 
+bool CThread::SetPriority(ThreadPriority priority)
+{
+    std::unique_lock lock(m_state->mutex);
+    // The thread records its id as soon as it has taken its start priority, so a change asked
+    // for now is never overwritten by that start.
+    m_state->cv.wait(lock, [&] { return m_state->tid != 0 || m_state->ended; });
+    // Under the lock the thread cannot end, so its handle and id still name it.
+    if (m_state->ended)
+        return false;
+    return ApplyPriority({m_state->thread.native_handle(), static_cast<id_t>(m_state->tid)},
+                         priority);
+}
+
 unsigned CThread::ExitCode() const
 {
     std::lock_guard lock(m_state->mutex);
@@ -152,32 +204,15 @@ unsigned CThread::ExitCode() const
 
 bool SetCurrentThreadPriority(ThreadPriority priority)
 {
-    const int base = BaseNice();
-    switch (priority)
-    {
-    case ThreadPriority::Idle:
-        return SetPolicy(SCHED_IDLE) || SetNice(19);
-    case ThreadPriority::Lowest:
-        return SetOrdinaryNice(base + 2 > 19 ? 19 : base + 2);
-    case ThreadPriority::Normal:
-        return SetOrdinaryNice(base);
-    case ThreadPriority::TimeCritical:
-        if (SetOrdinaryNice(-20))
-            return true;
-        // Without privileges: as strong as the nice limit allows, never weaker than now.
-        {
-            const int allowed = StrongestAllowedNice();
-            return allowed < CurrentNice() && SetOrdinaryNice(allowed);
-        }
-    }
-    return false;
+    return ApplyPriority(CurrentTarget(), priority);
 }
 
 ThreadPriority GetCurrentThreadPriority()
 {
-    if (CurrentPolicy() == SCHED_IDLE)
+    const SSchedTarget self = CurrentTarget();
+    if (CurrentPolicy(self) == SCHED_IDLE)
         return ThreadPriority::Idle;
-    const int nice = CurrentNice();
+    const int nice = CurrentNice(self);
     const int base = BaseNice();
     if (nice > base)
         return ThreadPriority::Lowest;

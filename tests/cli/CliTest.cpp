@@ -43,6 +43,7 @@ TEST(Cli, PartitionsJsonInWalkOrder)
     const SRun run = Cli("partitions --json --drive '" + image + "'");
     ASSERT_EQ(run.Exit, 0) << run.Out;
     const auto doc = nlohmann::json::parse(run.Out);
+    EXPECT_EQ(doc["label"], "dos");
     EXPECT_EQ(doc["drive"]["path"], image);
     EXPECT_EQ(doc["drive"]["cylinders"], 300);
     EXPECT_EQ(doc["drive"]["heads"], 255);
@@ -60,6 +61,49 @@ TEST(Cli, PartitionsJsonInWalkOrder)
     const SRun text = Cli("partitions --drive '" + image + "'");
     EXPECT_EQ(text.Exit, 0);
     EXPECT_NE(text.Out.find("NTFS"), std::string::npos);
+    EXPECT_NE(text.Out.find("Partition table: dos"), std::string::npos);
+}
+
+TEST(Cli, PartitionsOfAGuidTableAndOfABlankDrive)
+{
+    if (RunCommand("command -v sfdisk >/dev/null") != 0)
+        GTEST_SKIP() << "sfdisk (package fdisk) is not installed";
+    CTempDir dir;
+    const std::string image = dir.File("gpt.img");
+    CreateSparseFile(image, 300 * kCylinderBytes);
+    ASSERT_EQ(
+        RunCommand("printf 'label: gpt\\nstart=2048,size=1000000,"
+                   "type=0FC63DAF-8483-4772-8E79-3D69D8477DE4,name=\"root fs\"\\n"
+                   "start=1003520,size=500000,type=E3C9E316-0B5C-4DB8-817D-F92DF00215AE\\n' | "
+                   "sfdisk -q '" +
+                   image + "' >/dev/null 2>&1"),
+        0);
+
+    const SRun run = Cli("partitions --json --drive '" + image + "'");
+    ASSERT_EQ(run.Exit, 0) << run.Out;
+    const auto doc = nlohmann::json::parse(run.Out);
+    EXPECT_EQ(doc["label"], "gpt");
+    const auto expected = nlohmann::json::parse(R"([
+        {"abs_start": 2048, "type": 238, "class": "Linux", "color": 8842220,
+         "start_cylinder": 0, "cylinders": 62, "sectors": 1000000, "name": "root fs",
+         "type_guid": "0FC63DAF-8483-4772-8E79-3D69D8477DE4"},
+        {"abs_start": 1003520, "type": 238, "class": "Other", "color": 16766678,
+         "start_cylinder": 62, "cylinders": 31, "sectors": 500000, "name": "",
+         "type_guid": "E3C9E316-0B5C-4DB8-817D-F92DF00215AE"}])");
+    EXPECT_EQ(doc["partitions"], expected);
+
+    const SRun text = Cli("partitions --drive '" + image + "'");
+    EXPECT_EQ(text.Exit, 0);
+    EXPECT_NE(text.Out.find("Partition table: gpt"), std::string::npos) << text.Out;
+    EXPECT_NE(text.Out.find("0FC63DAF-8483-4772-8E79-3D69D8477DE4 \"root fs\""), std::string::npos)
+        << text.Out;
+
+    const std::string blank = dir.File("blank.img");
+    CreateSparseFile(blank, 3 * kCylinderBytes);
+    const SRun none = Cli("partitions --json --drive '" + blank + "'");
+    ASSERT_EQ(none.Exit, 0);
+    EXPECT_EQ(nlohmann::json::parse(none.Out)["label"], "none");
+    EXPECT_EQ(nlohmann::json::parse(none.Out)["partitions"], nlohmann::json::array());
 }
 
 TEST(Cli, ExitCodesAndMessages)

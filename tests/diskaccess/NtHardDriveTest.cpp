@@ -5,6 +5,8 @@
 #include "platform/Errors.h"
 #include "platform/Memory.h"
 
+#include <cerrno>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -223,4 +225,68 @@ TEST_F(NtHardDriveTest, PathDrivesGetTheirOwnNumbers)
     EXPECT_EQ(drive.AddPathDrive(m_dir.File("missing.img"), &none), platform::err::FileNotFound);
     EXPECT_EQ(drive.AddPathDrive(m_dir.Path().string(), &none), platform::err::Directory);
     EXPECT_EQ(drive.AddPathDrive("/dev/null", &none), platform::err::InvalidFunction);
+}
+
+namespace {
+
+// Descriptors the process holds open now.
+size_t OpenDescriptors()
+{
+    size_t n = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
+        ++n;
+    return n;
+}
+
+} // namespace
+
+TEST_F(NtHardDriveTest, SecondOpenAndDestructionCloseTheDevice)
+{
+    m_ns.Paths[0] = Image("a.img", 3 * kCylinderBytes);
+    const size_t before = OpenDescriptors();
+    {
+        CNtHardDrive drive(m_ns);
+        ASSERT_TRUE(drive.Open(0, 3, 255, 63, 512));
+        EXPECT_EQ(OpenDescriptors(), before + 1);
+        ASSERT_TRUE(drive.Open(0, 3, 255, 63, 512));
+        EXPECT_EQ(OpenDescriptors(), before + 1) << "the first handle leaked";
+        // A failed Open leaves nothing open either.
+        m_ns.OpenErrors[0] = platform::err::AccessDenied;
+        EXPECT_FALSE(drive.Open(0, 3, 255, 63, 512));
+        EXPECT_EQ(OpenDescriptors(), before);
+        m_ns.OpenErrors.clear();
+        ASSERT_TRUE(drive.Open(0, 3, 255, 63, 512));
+    }
+    EXPECT_EQ(OpenDescriptors(), before) << "destroyed open";
+}
+
+TEST_F(NtHardDriveTest, ReadOfAGoneDeviceSaysSo)
+{
+    m_ns.Paths[0] = Image("a.img", 3 * kCylinderBytes);
+    CNtHardDrive drive(m_ns);
+    ASSERT_TRUE(drive.Open(0, 3, 255, 63, 512));
+    platform::CPageBuffer buffer(63 * 512);
+    uint32_t n = 0;
+    {
+        platform::SDeviceFaults faults{0, EIO, 0, false};
+        platform::CDeviceFaultScope scope(faults);
+        EXPECT_FALSE(drive.ReadChs(1, 2, 0, 63, buffer.Get(), &n));
+        EXPECT_EQ(drive.GetErrorCode(), platform::err::Crc);
+        EXPECT_FALSE(drive.IsGone()) << "a read error of a present drive";
+    }
+    {
+        platform::SDeviceFaults faults{1, ENODEV, 0, false};
+        platform::CDeviceFaultScope scope(faults);
+        EXPECT_TRUE(drive.ReadChs(1, 2, 0, 63, buffer.Get(), &n));
+        EXPECT_FALSE(drive.IsGone());
+        EXPECT_FALSE(drive.ReadChs(2, 4, 0, 63, buffer.Get(), &n));
+        EXPECT_EQ(drive.GetErrorCode(), platform::err::FileNotFound);
+        EXPECT_EQ(drive.GetErrorCylinder(), 2u);
+        EXPECT_EQ(drive.GetErrorHead(), 4u);
+        EXPECT_TRUE(drive.IsGone());
+    }
+    // Opened again, the drive is there.
+    ASSERT_TRUE(drive.Open(0, 3, 255, 63, 512));
+    EXPECT_FALSE(drive.IsGone());
+    EXPECT_TRUE(drive.ReadChs(1, 2, 0, 63, buffer.Get(), &n));
 }

@@ -42,6 +42,12 @@ public:
             return nullptr;
         return CRunEnvironment::AllocPages(bytes);
     }
+    void FreePages(void* block) override
+    {
+        if (block)
+            ++m_nFrees;
+        CRunEnvironment::FreePages(block);
+    }
     std::unique_ptr<platform::CThread> CreateThread(platform::CThread::Entry entry, void* param,
                                                     platform::ThreadPriority priority,
                                                     bool suspended) override
@@ -67,6 +73,7 @@ public:
     int m_nSleeps = 0; // the worker's alone
     std::atomic<int> m_nAllocs{0};
     std::atomic<int> m_nFailAlloc{-1}; // the allocation (0-based) that fails
+    std::atomic<int> m_nFrees{0};
     bool m_bFailThread = false;
     platform::ThreadPriority m_startPriority = platform::ThreadPriority::Normal;
     bool m_bStartedSuspended = false;
@@ -138,10 +145,12 @@ protected:
     {
         m_drive.SetGeometry(g);
         m_app.m_drives = {g};
-        m_app.m_settings.WriteProfileInt("Settings", "RandomAccess", randomAccess);
-        m_app.m_settings.WriteProfileInt("Settings", "BurstTest", burst);
-        m_app.m_settings.WriteProfileInt("Settings", "HighPriority", 0);
-        m_app.m_settings.WriteProfileInt("Settings", "FastTest", 0);
+        SRunOptions options;
+        options.m_bRandomAccess = randomAccess;
+        options.m_bBurstTest = burst;
+        options.m_bHighPriority = 0;
+        options.m_bFastTest = 0;
+        WriteRunOptions(m_app.m_settings, options);
         m_doc = std::make_unique<CRatemarkDoc>(&m_app, m_queue, &m_env);
         m_doc->SetMainFrame(&m_frame);
         m_doc->AddView(&m_view);

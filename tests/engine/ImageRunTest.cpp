@@ -3,8 +3,11 @@
 #include "diskaccess/NtHardDrive.h"
 #include "fixtures/DiskImage.h"
 #include "fixtures/TempDir.h"
+#include "platform/Device.h"
+#include "platform/Errors.h"
 #include "shell/AppCore.h"
 
+#include <cerrno>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
@@ -135,6 +138,31 @@ TEST_F(ImageRun, FastRunAndSelectionRun)
     EXPECT_EQ(m_doc->GetResultCount(), static_cast<int32_t>(kCylinders));
     EXPECT_EQ(Phases(), (std::vector<intptr_t>{10052}));
     ExpectConsistentStatistics(4);
+}
+
+TEST_F(ImageRun, DriveThatGoesAwayMidRunEndsItInsteadOfFailingEveryCylinder)
+{
+    // The device answers ENODEV from the 40th read of the linear test on: a disk unplugged
+    // during cylinder 1 (255 reads a cylinder, after the warm-up's 255).
+    // No sub-tests, so that every read counted is the linear test's.
+    SRunOptions options = m_doc->GetRunOptions();
+    options.m_bRandomAccess = 0;
+    options.m_bBurstTest = 0;
+    ASSERT_TRUE(m_doc->SetRunOptions(options));
+    platform::SDeviceFaults faults{255 + 255 + 40, ENODEV, 0, false};
+    platform::CDeviceFaultScope scope(faults);
+    Run();
+    ASSERT_EQ(m_doc->GetResultCount(), 2);
+    EXPECT_EQ(m_doc->GetResult(0).m_dwError, 0u);
+    EXPECT_EQ(m_doc->GetResult(1).m_dwError, platform::err::FileNotFound);
+    const SRunOutcome outcome = m_doc->GetLastRun();
+    EXPECT_EQ(outcome.m_eEnd, ERunEnd::Cancelled);
+    EXPECT_EQ(outcome.m_nMessageId, 10056u);
+    EXPECT_EQ(outcome.m_nErrorCylinder, 1u);
+    EXPECT_EQ(outcome.m_nErrorHead, 40u);
+    ASSERT_EQ(m_boxes.Boxes().size(), 1u);
+    EXPECT_EQ(m_boxes.Texts()[0], "Reading error ( code=2h )\nCylinder 1, head 40.\n"
+                                  "The drive does not answer any more. The test is abandoned.");
 }
 
 TEST(AppCoreAsApplication, ServesTheDocument)

@@ -3,6 +3,7 @@
 #include "EngineFixture.h"
 
 #include <gtest/gtest.h>
+#include <stdexcept>
 #include <thread>
 
 using namespace testing_fx;
@@ -84,6 +85,8 @@ TEST_F(EngineTest, PendingQuestionIsAnsweredCancelWhenAStopIsRequested)
         if (!close)
         {
             EXPECT_EQ(Cylinders(Results()), (std::vector<uint32_t>{0, 1, 2}));
+            // The user stopped the run; no one answered the question Cancel.
+            EXPECT_EQ(m_doc->GetLastRun().m_eEnd, ERunEnd::Stopped);
         }
         m_queue.Pump();
         EXPECT_EQ(m_frame.m_log.Sequence({UM_PROGRESS, UM_SELECTION}),
@@ -107,4 +110,50 @@ TEST_F(EngineTest, SecondRunStartsAfresh)
     EXPECT_EQ(m_doc->GetStat(5), 3u);
     EXPECT_EQ(m_doc->GetGraphMax(), 3u);
     EXPECT_EQ(m_frame.m_log.Only(UM_TEST_BEGIN).size(), 2u);
+}
+
+TEST_F(EngineTest, DestroyedDocumentClosesTheDriveItOpened)
+{
+    Bind(GEOMETRY{0, 10, 2, 4, 512});
+    const int closes = m_drive.Closes();
+    m_doc.reset();
+    EXPECT_EQ(m_drive.Closes(), closes + 1);
+
+    // Closed once only: a document already cleared has nothing open any more.
+    Bind(GEOMETRY{0, 10, 2, 4, 512});
+    m_doc->OnCloseDocument();
+    const int afterClose = m_drive.Closes();
+    m_doc.reset();
+    EXPECT_EQ(m_drive.Closes(), afterClose);
+}
+
+TEST_F(EngineTest, BoxThatThrowsLeaksNoBuffer)
+{
+    // A front end whose box fails (no display, say) throws into the worker: the run ends
+    // as failed, and every page buffer it had is given back.
+    struct SThrowingBoxes : fw::IMessageBoxService
+    {
+        using fw::IMessageBoxService::Show;
+        int Show(const fw::SMessageBoxRequest& request) override
+        {
+            if (request.m_nStringId == 10055)
+                throw std::runtime_error("no display");
+            return fw::kIdOk;
+        }
+    } boxes;
+    fw::SetMessageBoxService(&boxes);
+    m_drive.SetScript([](const SChsRead& r, size_t) {
+        SReadOutcome out;
+        out.Ok = r.Count == 8 ? 0 : 1; // the burst test's second size
+        return out;
+    });
+    Bind(GEOMETRY{0, 10, 2, 4, 512}, false, true);
+    m_env.m_nAllocs = 0;
+    m_env.m_nFrees = 0;
+    Run();
+    fw::SetMessageBoxService(&m_boxes);
+    EXPECT_EQ(m_env.m_nAllocs, 2); // the track buffer and the burst buffer
+    EXPECT_EQ(m_env.m_nFrees, 2);
+    EXPECT_EQ(m_doc->GetLastRun().m_eEnd, ERunEnd::Failed);
+    EXPECT_TRUE(Results().empty());
 }

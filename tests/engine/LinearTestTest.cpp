@@ -272,11 +272,14 @@ TEST_F(EngineTest, ReadErrorAnsweredYesNoCancel)
     }
 }
 
-TEST_F(EngineTest, StopDuringTheLinearTestEndsBeforeTheNextCylinder)
+TEST_F(EngineTest, StopInsideACylinderDiscardsItAndReadsNothingMore)
 {
+    // Every read of a dying drive may take seconds: a stop is seen before the next read, not
+    // only before the next cylinder. The stop comes during the first track of cylinder 3
+    // (2 heads: warm-up reads 0 and 1, cylinder c at 2c + 2 and 2c + 3).
     CGate gate;
-    m_drive.SetScript([&](const SChsRead& r, size_t index) {
-        if (r.Cylinder == 3 && index > 2)
+    m_drive.SetScript([&](const SChsRead&, size_t index) {
+        if (index == 8)
             gate.Arrive();
         return SReadOutcome{};
     });
@@ -286,11 +289,54 @@ TEST_F(EngineTest, StopDuringTheLinearTestEndsBeforeTheNextCylinder)
     EXPECT_TRUE(m_doc->ExecuteCommand(ID_STOP_DIAGNOSTIC));
     gate.Release();
     ASSERT_TRUE(PumpUntil([&] { return !m_doc->IsRunning(); }));
-    EXPECT_EQ(Cylinders(Results()), (std::vector<uint32_t>{0, 1, 2, 3}));
-    EXPECT_EQ(m_doc->GetStat(10), 3u);
-    EXPECT_EQ(m_doc->GetStat(11), 4u);
+    EXPECT_EQ(m_drive.Reads().size(), 9u) << "a read after the stop";
+    // The partial cylinder 3 is not stored: the statistics are those of cylinder 2.
+    EXPECT_EQ(Cylinders(Results()), (std::vector<uint32_t>{0, 1, 2}));
+    EXPECT_EQ(m_doc->GetStat(10), 2u);
+    EXPECT_EQ(m_doc->GetStat(11), 3u);
     EXPECT_EQ(m_frame.m_log.Sequence({UM_PROGRESS}),
               (std::vector<uint32_t>{UM_TEST_BEGIN, UM_TEST_END, WM_CANCELMODE}));
+    EXPECT_EQ(m_doc->GetLastRun().m_eEnd, ERunEnd::Stopped);
+}
+
+TEST_F(EngineTest, StopInTheWarmUpOrAFastPositioningReadMeasuresNothingMore)
+{
+    struct SCase
+    {
+        const char* what;
+        BOOL fast;
+        size_t stopAtRead;
+        std::vector<uint32_t> stored;
+    };
+    // 20 cylinders of 16 heads: the warm-up reads 0 to 15. The fast test (step 1) then reads
+    // cylinder 0's first track (16), and for cylinder 1 the last two tracks of cylinder 0
+    // (17, 18) before its own (19).
+    const SCase cases[] = {
+        {"warm-up", 0, 3, {}},
+        {"fast positioning", 1, 18, {0}},
+    };
+    for (const SCase& c : cases)
+    {
+        Bind(GEOMETRY{0, 20, 16, 1, 512});
+        SRunOptions options = m_doc->GetRunOptions();
+        options.m_bFastTest = c.fast;
+        ASSERT_TRUE(m_doc->SetRunOptions(options));
+        const size_t before = m_drive.Reads().size();
+        CGate gate;
+        m_drive.SetScript([&](const SChsRead&, size_t index) {
+            if (index - before == c.stopAtRead)
+                gate.Arrive();
+            return SReadOutcome{};
+        });
+        ASSERT_TRUE(m_doc->ExecuteCommand(ID_START_DIAGNOSTIC));
+        ASSERT_TRUE(PumpUntil([&] { return gate.Arrived(); })) << c.what;
+        m_doc->ExecuteCommand(ID_STOP_DIAGNOSTIC);
+        gate.Release();
+        ASSERT_TRUE(PumpUntil([&] { return !m_doc->IsRunning(); })) << c.what;
+        EXPECT_EQ(m_drive.Reads().size() - before, c.stopAtRead + 1) << c.what;
+        EXPECT_EQ(Cylinders(Results()), c.stored) << c.what;
+        EXPECT_EQ(m_doc->GetLastRun().m_eEnd, ERunEnd::Stopped) << c.what;
+    }
 }
 
 TEST_F(EngineTest, HighPriorityRaisesOnlyAroundEachCylindersReads)

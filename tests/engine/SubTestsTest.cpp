@@ -286,9 +286,12 @@ TEST_F(EngineTest, StopDuringEachSubTest)
         }
         EXPECT_EQ(randomReads, c.randomReads) << c.what;
         EXPECT_EQ(burstSizes.size(), c.burstSizes) << c.what;
-        // The linear test reads its warm-up and ends at its first poll.
-        EXPECT_EQ(warmUp, 16u) << c.what;
+        // The linear test ends at its first poll, before its first warm-up read.
+        EXPECT_EQ(warmUp, 0u) << c.what;
         EXPECT_TRUE(Results().empty()) << c.what;
+        // A burst test cut short has no burst speed; the access time keeps its last value.
+        EXPECT_EQ(m_doc->GetStat(4), CRatemarkDoc::kNoValue) << c.what;
+        EXPECT_EQ(m_doc->GetLastRun().m_eEnd, ERunEnd::Stopped) << c.what;
         EXPECT_EQ(m_frame.m_log.Sequence({UM_PROGRESS}),
                   (std::vector<uint32_t>{UM_TEST_BEGIN, UM_TEST_END, WM_CANCELMODE}))
             << c.what;

@@ -206,3 +206,143 @@ TEST(MessageBoxWithoutQueue, ShowsOnTheCallingThread)
     worker.join();
     EXPECT_EQ(boxes.Texts(), (std::vector<std::string>{"from a thread"}));
 }
+
+TEST(MessageQueue, PostedItemExceptionReachesThePumpAndLeavesTheRestQueued)
+{
+    fw::CMessageQueue queue;
+    std::vector<int> ran;
+    queue.Post(nullptr, [&] { ran.push_back(1); });
+    queue.Post(nullptr, [&] { throw std::runtime_error("posted item failed"); });
+    queue.Post(nullptr, [&] { ran.push_back(3); });
+    EXPECT_THROW(queue.Pump(), std::runtime_error);
+    EXPECT_EQ(ran, (std::vector<int>{1}));
+    EXPECT_EQ(queue.Pending(), 1u);
+    EXPECT_EQ(queue.Pump(), 1u);
+    EXPECT_EQ(ran, (std::vector<int>{1, 3}));
+
+    // A call's exception goes to its caller, not to the pump.
+    std::atomic<bool> caught{false};
+    std::thread worker([&] {
+        try
+        {
+            queue.Call(nullptr, [] { throw std::runtime_error("call failed"); });
+        }
+        catch (const std::runtime_error&)
+        {
+            caught = true;
+        }
+    });
+    EXPECT_TRUE(PumpFor(queue, [&] { return caught.load(); }));
+    worker.join();
+}
+
+TEST(MessageQueue, NestedPumpOfAModalDialogServesTheWorker)
+{
+    // A handler on the UI thread opens a modal dialog, whose loop pumps the same queue; a
+    // worker that sends meanwhile is served by that inner loop, in order.
+    fw::CMessageQueue queue;
+    CAnsweringWindow frame(queue);
+    std::vector<std::string> order;
+    std::atomic<intptr_t> answer{0};
+    std::thread worker;
+    queue.Post(nullptr, [&] {
+        order.push_back("dialog opens");
+        worker = std::thread([&] {
+            frame.Post(1, 0, 0);
+            answer = frame.Send(2, 21, 0);
+        });
+        // The dialog's own loop.
+        EXPECT_TRUE(queue.PumpUntil([&] { return answer != 0; }, 10000));
+        order.push_back("dialog closes");
+    });
+    queue.Post(nullptr, [&] { order.push_back("after the dialog"); });
+    queue.Pump();
+    worker.join();
+    queue.Pump();
+    EXPECT_EQ(answer, 42);
+    ASSERT_EQ(frame.m_log.Messages.size(), 2u);
+    EXPECT_EQ(frame.m_log.Messages[0].Msg, 1u);
+    EXPECT_EQ(frame.m_log.Messages[1].Msg, 2u);
+    EXPECT_FALSE(frame.m_log.HandledOffThread);
+    // The item queued behind the dialog ran once, inside it: the queue keeps its order.
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"dialog opens", "after the dialog", "dialog closes"}));
+}
+
+TEST(MessageQueue, WakeHandlerRemovedWhileAWorkerIsInsideIt)
+{
+    // A frame installs a wake handler and removes it when it goes; a worker may be inside the
+    // handler at that moment. Removal waits for it, so the frame's state outlives the call.
+    fw::CMessageQueue queue;
+    struct SFrameState
+    {
+        std::atomic<bool> alive{true};
+        std::atomic<bool> inside{false};
+        std::atomic<bool> usedDead{false};
+    };
+    auto state = std::make_unique<SFrameState>();
+    SFrameState* raw = state.get();
+    queue.SetWakeHandler([raw] {
+        raw->inside = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        if (!raw->alive)
+            raw->usedDead = true;
+    });
+    std::thread worker([&] { queue.Post(nullptr, [] {}); });
+    while (!raw->inside)
+        std::this_thread::yield();
+    queue.SetWakeHandler(nullptr);
+    EXPECT_FALSE(raw->usedDead);
+    raw->alive = false;
+    worker.join();
+    EXPECT_FALSE(raw->usedDead);
+    state.reset();
+    queue.Post(nullptr, [] {}); // no handler any more
+    EXPECT_EQ(queue.Pump(), 2u);
+
+    // A handler that removes itself does not wait for itself.
+    queue.SetWakeHandler([&] { queue.SetWakeHandler(nullptr); });
+    std::thread again([&] { queue.Post(nullptr, [] {}); });
+    again.join();
+    EXPECT_EQ(queue.Pump(), 1u);
+}
+
+TEST_F(MessageBoxMarshalling, RequestsCarryTheirStringIdToTheUiThread)
+{
+    std::atomic<bool> done{false};
+    std::thread worker([&] {
+        fw::MessageBox(10007u, fw::kMbOk | fw::kMbIconHand);
+        fw::MessageBox(
+            fw::SMessageBoxRequest{"Reading error ( code=17h )", fw::kMbYesNoCancel, 10008u});
+        fw::MessageBox("a text of no entry", fw::kMbOk);
+        done = true;
+    });
+    ASSERT_TRUE(PumpFor(m_queue, [&] { return done.load(); }));
+    worker.join();
+    EXPECT_EQ(m_boxes.StringIds(), (std::vector<uint32_t>{10007u, 10008u, 0u}));
+    EXPECT_EQ(m_boxes.Texts()[0], "Out of memory!");
+}
+
+TEST(MessageBoxService, ServiceOfTextsAloneSeesEveryBox)
+{
+    // A front end written before boxes carried their string id still sees them all.
+    struct STextsOnly : fw::IMessageBoxService
+    {
+        using fw::IMessageBoxService::Show;
+        std::vector<std::string> texts;
+        int Show(const std::string& text, unsigned) override
+        {
+            texts.push_back(text);
+            return fw::kIdYes;
+        }
+    } texts;
+    CMessageBoxScope scope(&texts, nullptr);
+    EXPECT_EQ(fw::MessageBox(10009u, fw::kMbOk), fw::kIdYes);
+    EXPECT_EQ(texts.texts, (std::vector<std::string>{"Writing to file error"}));
+    // A service that overrides neither answers as a box that is not shown.
+    struct SNothing : fw::IMessageBoxService
+    {
+    } nothing;
+    fw::SetMessageBoxService(&nothing);
+    EXPECT_EQ(fw::MessageBox("question?", fw::kMbYesNoCancel), fw::kIdCancel);
+}

@@ -162,3 +162,18 @@ TEST_F(BiosCliTest, TestRunsThroughTheBiosServices)
     }
     EXPECT_EQ(doc["partitions"].size(), 3u);
 }
+
+TEST_F(BiosCliTest, ADriveTooLargeForItsResultsSaysSo)
+{
+    // 4,294,967,295 one-sector cylinders: one result each would take 48 GB. The sanitizers'
+    // allocators are told to refuse such a request as the C library does.
+    const std::string huge =
+        "ASAN_OPTIONS=\"$ASAN_OPTIONS:allocator_may_return_null=1:max_allocation_size_mb=4096\" "
+        "TSAN_OPTIONS=\"$TSAN_OPTIONS:allocator_may_return_null=1:max_allocation_size_mb=4096\" "
+        "RAWIO16_DRIVE_80='" +
+        m_small + "' RAWIO16_DRIVE_80_FN08=1024,255,63 RAWIO16_DRIVE_80_FN48=2,4294967295,1,1,,";
+    const SRun run = Cli(huge, "--backend bios test --fast --drive 0", true);
+    EXPECT_EQ(run.Exit, 1) << run.Out;
+    EXPECT_NE(run.Out.find("not enough memory for 4294967295 cylinders"), std::string::npos)
+        << run.Out;
+}

@@ -8,6 +8,7 @@
 #include "platform/Memory.h"
 #include "resources/StringTable.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -255,4 +256,141 @@ TEST_F(W9xHardDriveTest, DiscoveryLogsEveryProbe)
     }
     EXPECT_EQ(RecordedLog(), expected);
     EXPECT_EQ(drives, (CDriveList{{0, 10011, 255, 63, 512}}));
+}
+
+TEST_F(W9xHardDriveTest, GuidTablePastTwoTebibytesIsReadThroughTheBios)
+{
+    // 3 TiB: the backup header and the second partition lie past 2^32 sectors, where only
+    // function 48h's total and the read's high sector word reach.
+    if (testing_fx::RunCommand("command -v sfdisk >/dev/null") != 0)
+        GTEST_SKIP() << "sfdisk (package fdisk) is not installed";
+    const uint64_t total = 3ull << 31;
+    const uint64_t high = (1ull << 32) + 2048;
+    const std::string image = m_dir.File("gpt.img");
+    testing_fx::CreateSparseFile(image, total * 512);
+    ASSERT_EQ(testing_fx::RunCommand(
+                  "printf 'label: gpt\\nstart=2048,size=1000000,type=0FC63DAF-8483-4772-8E79-"
+                  "3D69D8477DE4,name=\"low\"\\nstart=" +
+                  std::to_string(high) +
+                  ",size=2000000,type=0657FD6D-A4AB-43C4-84E5-0933C84B4F4F,name=\"high\"\\n' | "
+                  "sfdisk -q '" +
+                  image + "' >/dev/null 2>&1"),
+              0);
+    testing_fx::WriteAt(image, 512, std::vector<uint8_t>(512, 0)); // the primary header
+    Emulate(0, image);
+    auto drive = Load();
+    CDriveList drives;
+    ASSERT_EQ(drive->GetDrives(drives), 1);
+    const GEOMETRY& g = drives[0];
+    ASSERT_TRUE(drive->Open(g.Drive, g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack,
+                            g.BytesPerSector));
+    EXPECT_EQ(drive->GetDeviceSectors(), total);
+
+    ClearTrace();
+    EXPECT_TRUE(drive->AnalysePartitions());
+    EXPECT_STREQ(drive->PartitionTableLabel(), "gpt");
+    ASSERT_EQ(drive->GetPartitionCount(), 2);
+    EXPECT_EQ(drive->Partitions()[0].Start(), 2048u);
+    EXPECT_EQ(drive->Partitions()[1].Start(), high);
+    EXPECT_EQ(drive->Partitions()[1].Sectors(), 2000000u);
+    EXPECT_EQ(drive->GetPartitionColor(1), PartitionClassColor(EPartClass::Linux));
+    const auto reads = Reads();
+    EXPECT_TRUE(std::any_of(reads.begin(), reads.end(),
+                            [&](const STracedRead& r) { return r.Sector == total - 1; }));
+}
+
+TEST_F(W9xHardDriveTest, ABiosOfLargerSectorsNeverWritesPastTheCallersBuffer)
+{
+    // Function 08h answers fewer than 1023 cylinders, so the drive is listed with 512-byte
+    // sectors, while the BIOS transfers 1024-byte ones.
+    const std::string image = m_dir.File("numbered.img");
+    CreateNumberedImage(image, 1 << 15); // 512-byte numbers; two to a BIOS sector
+    Emulate(0, image, {{"_FN08", "1000,16,63"}, {"_FN48", ",,,,,1024"}});
+    auto drive = Load();
+    CDriveList drives;
+    ASSERT_EQ(drive->GetDrives(drives), 1);
+    ASSERT_EQ(drives[0], (GEOMETRY{0, 1000, 16, 63, 512}));
+    ASSERT_TRUE(drive->Open(0, 1000, 16, 63, 512));
+
+    // One track, and a read long enough for several pieces, each into a heap block of exactly
+    // the size asked for with guard bytes behind it.
+    for (uint32_t count : {63u, 300u})
+    {
+        SCOPED_TRACE(count);
+        constexpr size_t kGuard = 64 * 1024;
+        const size_t bytes = size_t{count} * 512;
+        std::vector<uint8_t> block(bytes + kGuard, 0xA5);
+        ClearTrace();
+        drive->ResetReadTime();
+        uint32_t sectorsRead = 0;
+        const BOOL ok = drive->ReadChs(2, 0, 0, count, block.data(), &sectorsRead);
+        EXPECT_GT(drive->GetReadTime(), 0);
+        EXPECT_TRUE(std::all_of(block.begin() + static_cast<std::ptrdiff_t>(bytes), block.end(),
+                                [](uint8_t b) { return b == 0xA5; }))
+            << "the BIOS wrote past the caller's buffer";
+        if (count == 63)
+        {
+            // 63 of the BIOS's sectors fit its 64 KB: the call succeeds, and the caller gets
+            // the first 63 × 512 bytes of what it moved.
+            EXPECT_EQ(ok, 1);
+            EXPECT_EQ(sectorsRead, 63u);
+            EXPECT_EQ(SectorNumber(block.data()), 2 * 2016u);
+        }
+        else
+        {
+            // 127 of them do not: the BIOS refuses the piece with its boundary status.
+            EXPECT_EQ(ok, 0);
+            EXPECT_EQ(drive->GetErrorCode(), 0x09u);
+        }
+    }
+
+    // Listed at the BIOS's own 1024 bytes, a piece is what 64 KB holds: 64 sectors.
+    ASSERT_TRUE(drive->Open(0, 1000, 16, 63, 1024));
+    std::vector<uint8_t> buffer(200 * 1024 + 4096, 0xA5);
+    ClearTrace();
+    uint32_t sectorsRead = 0;
+    EXPECT_EQ(drive->ReadLba(10, 200, buffer.data(), &sectorsRead), 1);
+    EXPECT_EQ(sectorsRead, 200u);
+    EXPECT_EQ(Reads(),
+              (std::vector<STracedRead>{
+                  {0x80, 10, 64, 64}, {0x80, 74, 64, 64}, {0x80, 138, 64, 64}, {0x80, 202, 8, 8}}));
+    EXPECT_EQ(SectorNumber(buffer.data()), 20u);
+    EXPECT_EQ(SectorNumber(buffer.data() + 199 * 1024), 2 * 209u);
+    EXPECT_EQ(buffer[200 * 1024], 0xA5);
+}
+
+TEST_F(W9xHardDriveTest, DrivesPastTwoTebibytesAreClampedAndDrivesUnderOneCylinderLeftOut)
+{
+    const std::string tiny = m_dir.File("tiny.img");
+    testing_fx::CreateSparseFile(tiny, 1 << 20);
+    // 3 TiB without a valid geometry: the low 32 bits of the total alone would say 1 TiB.
+    Emulate(0x00, tiny, {{"_FN08", "1024,255,63"}, {"_FN48", "0,,,,6442450944"}});
+    // A valid geometry whose sectors do not fit in 32 bits.
+    Emulate(0x01, tiny, {{"_FN08", "1024,255,63"}, {"_FN48", "2,4294967295,16,63,,"}});
+    // Smaller than the cylinder of its own geometry.
+    Emulate(0x02, tiny, {{"_FN08", "1024,255,63"}, {"_FN48", "0,,,,16064"}});
+    // 4,294,967,295 cylinders of one sector fit in 32-bit sector numbers and stay.
+    Emulate(0x03, tiny, {{"_FN08", "1024,255,63"}, {"_FN48", "2,4294967295,1,1,4294967295,"}});
+
+    auto drive = Load();
+    CDriveList drives;
+    ASSERT_EQ(drive->GetDrives(drives), 3);
+    EXPECT_EQ(drives[0], (GEOMETRY{0, 0xFFFFFFFFu / 16065, 255, 63, 512}));
+    EXPECT_EQ(drives[1], (GEOMETRY{1, 0xFFFFFFFFu / (16 * 63), 16, 63, 512}));
+    EXPECT_EQ(drives[2], (GEOMETRY{3, 0xFFFFFFFFu, 1, 1, 512}));
+    const auto& log = RecordedLog();
+    const auto logged = [&](const std::string& text) {
+        return std::any_of(log.begin(), log.end(),
+                           [&](const std::string& line) { return line.find(text) != line.npos; });
+    };
+    EXPECT_TRUE(
+        logged("0x80 drive reaches past 32-bit sector numbers; cylinders clamped to 267349."));
+    EXPECT_TRUE(
+        logged("0x81 drive reaches past 32-bit sector numbers; cylinders clamped to 4260880."));
+    EXPECT_TRUE(logged("0x82 drive is smaller than one cylinder; left out."));
+    EXPECT_FALSE(logged("0x83 drive reaches past"));
+
+    // The device's size is the BIOS's total, also past 32 bits.
+    ASSERT_TRUE(drive->Open(0, drives[0].Cylinders, 255, 63, 512));
+    EXPECT_EQ(drive->GetDeviceSectors(), 6442450944u);
 }

@@ -2,12 +2,17 @@
 #include "platform/Device.h"
 
 #include "fixtures/DiskImage.h"
+#include "fixtures/LoopDevice.h"
 #include "fixtures/TempDir.h"
 #include "platform/Errors.h"
 #include "platform/Memory.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace testing_fx;
 
@@ -79,4 +84,87 @@ TEST(Device, PageBuffersAreAlignedAndZeroed)
         EXPECT_EQ(buffer.Get()[i], 0);
     EXPECT_EQ(platform::AllocPages(0), nullptr);
     platform::FreePages(nullptr);
+}
+
+TEST(Device, HandleOwnerClosesOnDestructionAndOnReplacement)
+{
+    CTempDir dir;
+    const std::string path = dir.File("disk.img");
+    CreateSparseFile(path, 1 << 20);
+    auto open = [&] {
+        platform::DeviceHandle device;
+        EXPECT_EQ(platform::DeviceOpen(path, platform::DeviceMode::Buffered, &device), 0u);
+        return device;
+    };
+    auto isOpen = [](platform::DeviceHandle device) {
+        return fcntl(static_cast<int>(device), F_GETFD) != -1;
+    };
+    const platform::DeviceHandle first = open();
+    platform::DeviceHandle second = platform::kInvalidDevice;
+    {
+        platform::CDeviceHandle owner(first);
+        second = open();
+        owner.Reset(second);
+        EXPECT_FALSE(isOpen(first));
+        EXPECT_TRUE(isOpen(second));
+        platform::CDeviceHandle moved(std::move(owner));
+        EXPECT_FALSE(owner.IsOpen());
+        EXPECT_EQ(moved.Get(), second);
+    }
+    EXPECT_FALSE(isOpen(second));
+}
+
+TEST(Device, GoneIsToldFromTheReadErrorTheSizeQueryOrTheSystemEntry)
+{
+    CTempDir dir;
+    const std::string path = dir.File("disk.img");
+    CreateSparseFile(path, 1 << 20);
+    std::unique_ptr<CLoopDevice> loop;
+    if (geteuid() == 0)
+        loop = std::make_unique<CLoopDevice>(path);
+
+    struct SCase
+    {
+        const char* what;
+        platform::SDeviceFaults faults;
+        uint32_t readError;
+        bool imageGone, blockGone;
+    };
+    const SCase cases[] = {
+        {"ENODEV", {0, ENODEV, 0, false}, platform::err::FileNotFound, true, true},
+        {"ENXIO", {0, ENXIO, 0, false}, platform::err::FileNotFound, true, true},
+        {"EIO, device answers", {0, EIO, 0, false}, platform::err::Crc, false, false},
+        {"EIO, no size", {0, EIO, ENODEV, false}, platform::err::Crc, true, true},
+        {"EIO, no system entry", {0, EIO, 0, true}, platform::err::Crc, false, true},
+    };
+    for (const std::string& device : {path, loop ? loop->Path() : std::string()})
+    {
+        if (device.empty())
+            continue;
+        platform::CDeviceHandle handle;
+        {
+            platform::DeviceHandle h;
+            ASSERT_EQ(platform::DeviceOpen(device, platform::DeviceMode::Buffered, &h), 0u);
+            handle.Reset(h);
+        }
+        const bool block = device != path;
+        platform::CPageBuffer buffer(4096);
+        for (SCase c : cases)
+        {
+            SCOPED_TRACE(std::string(c.what) + " on " + device);
+            c.faults.m_nGoodReads = 1;
+            platform::CDeviceFaultScope scope(c.faults);
+            uint32_t got = 0;
+            EXPECT_EQ(platform::DeviceRead(handle.Get(), 0, buffer.Get(), 512, &got), 0u);
+            const uint32_t error = platform::DeviceRead(handle.Get(), 0, buffer.Get(), 512, &got);
+            EXPECT_EQ(error, c.readError);
+            EXPECT_EQ(platform::DeviceIsGone(handle.Get(), error),
+                      block ? c.blockGone : c.imageGone);
+        }
+        // Without faults the real device answers: its system entry is found.
+        EXPECT_FALSE(platform::DeviceIsGone(handle.Get(), platform::err::Crc));
+    }
+    if (!loop)
+        GTEST_SKIP() << "the block device half needs root for a loop device";
+    ASSERT_FALSE(loop->Path().empty()) << loop->Error();
 }

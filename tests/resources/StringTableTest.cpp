@@ -23,6 +23,9 @@ constexpr Case kExact[] = {
             "'No'\t- don't show this message, if error will be occurred.\n"
             "'Cancel'\t- abandon test."},
     {10010, "Some disk HDD%u parameters are wrong!\nTest may be incorrect"},
+    {10056, "Reading error ( code=%Xh )\n"
+            "Cylinder %u, head %u.\n"
+            "The drive does not answer any more. The test is abandoned."},
     {10012, "%u kBytes/s"},
     {10038, "%0u:%02u"},
     {10048, "xxxxxxxxxxxxxxxxxxxxxxxxx"},
@@ -43,7 +46,7 @@ TEST(StringTable, ExactTexts)
 
 TEST(StringTable, EveryProgramTextIsPresent)
 {
-    for (uint32_t id = 10000; id <= 10055; ++id)
+    for (uint32_t id = 10000; id <= 10056; ++id)
     {
         SCOPED_TRACE(id);
         const char* text = res::FindString(id);
@@ -60,7 +63,7 @@ TEST(StringTable, EveryProgramTextIsPresent)
 TEST(StringTable, UnknownIds)
 {
     // 32773 is unused; 32775 to 32777 are commands without a prompt.
-    for (uint32_t id : {0u, 9999u, 10056u, 32773u, 32775u, 32777u, 32782u, 0xFFFFFFFFu})
+    for (uint32_t id : {0u, 9999u, 10057u, 32773u, 32775u, 32777u, 32782u, 0xFFFFFFFFu})
     {
         SCOPED_TRACE(id);
         EXPECT_EQ(res::FindString(id), nullptr);

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sstream>
+#include <stdexcept>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -182,4 +183,23 @@ TEST_F(LogTest, AFileThatCannotBeOpenedDropsTheLine)
     WriteLog("Application is started!");
     EXPECT_TRUE(fs::is_directory(kLogFileName));
     EXPECT_TRUE(fs::is_empty(kLogFileName));
+}
+
+TEST_F(LogTest, TraceLinesOfTheCoreGoToTheLog)
+{
+    CLogTraceSink sink;
+    fw::CTraceSinkScope scope(&sink);
+    try
+    {
+        throw std::runtime_error("bad geometry");
+    }
+    catch (...)
+    {
+        fw::TraceCurrentException("Test run");
+    }
+    const std::string content = Content();
+    ASSERT_FALSE(content.empty());
+    const size_t stamp = StampLength(content);
+    ASSERT_GT(stamp, 0u) << content;
+    EXPECT_EQ(content.substr(stamp), "Test run: unexpected exception: bad geometry\n");
 }

@@ -421,3 +421,76 @@ TEST(GraphData, PartitionsAreReadFromTheDrive)
     EXPECT_FALSE(data.m_bHasDrive);
     EXPECT_TRUE(data.m_partitions.empty());
 }
+
+TEST(GraphLayout, CylinderGridStepDoublesOnLargeDrivesOnly)
+{
+    struct SCase
+    {
+        uint32_t cylinders;
+        int32_t width;
+        uint32_t intervals; // n
+        uint32_t step;      // R ÷ n, the label step
+    };
+    const SCase cases[] = {
+        // The written rule where its lines are 8 pixels apart: every worked example.
+        {1000, 640, 10, 102},
+        {16383, 640, 64, 256},
+        // A 1 TB drive (121 601 cylinders of 255 × 63 × 512): R ÷ 256 = 476 lines would be
+        // about one pixel apart in 536 pixels; R ÷ (256 × 2^3) = 59 are 9 apart.
+        {121601, 640, 59, 2065},
+        // 4 TB: R ÷ (256 × 2^4) = 118 lines would be 7.8 pixels apart in 921, so 2^5.
+        {486401, 1024, 59, 8248},
+        // A narrow pane, where even ten lines would not be 8 pixels apart.
+        {1000, 160, 2, 512},
+    };
+    for (const SCase& c : cases)
+    {
+        CRecordingCanvas canvas(kCharWidth, kTextHeight);
+        const SGraphLayout l = PaintGraph(canvas, Drive(c.cylinders), c.width, 480);
+        SCOPED_TRACE(c.cylinders);
+        ASSERT_EQ(l.m_cylinderGrid.size(), c.intervals + 1);
+        const uint32_t R = l.m_nCylinderRange;
+        EXPECT_EQ(R / c.intervals, c.step);
+        for (uint32_t k = 0; k <= c.intervals; ++k)
+        {
+            const SGraphGridLine& line = l.m_cylinderGrid[k];
+            EXPECT_EQ(line.pos,
+                      l.m_nX0 + static_cast<int32_t>(k * static_cast<uint32_t>(l.m_nPlotWidth) /
+                                                     c.intervals));
+            EXPECT_EQ(line.value, c.step * k);
+            if (k > 0 && c.cylinders > 16383)
+            {
+                EXPECT_GE(line.pos - l.m_cylinderGrid[k - 1].pos, 8) << "line " << k;
+            }
+        }
+        // The doubled step is the smallest that spaces the lines: half of it would not.
+        if (c.step > 256 && R / 256 > 10)
+        {
+            EXPECT_LT(static_cast<uint32_t>(l.m_nPlotWidth), 8 * (R / (c.step / 2)));
+        }
+    }
+    EXPECT_EQ(CylinderGridLines(0, 0), 1u);
+    EXPECT_EQ(CylinderGridLines(0xFFFFFF00u, 1), 1u);
+}
+
+TEST(GraphPaint, PartitionColumnsAreClippedToThePlotArea)
+{
+    CRecordingCanvas canvas(kCharWidth, kTextHeight);
+    SGraphData data = Drive(1000);
+    // An entry of 0xFFFFFFFF sectors reaches far past the drive's end, and one starts beyond
+    // it; start + length + 1 must not wrap either.
+    data.m_partitions = {{900, 0x00FFFFFF, 0x79F8B6}, {2000, 10, 0x86EBEC}, {10, 0xFFFFFFFFu, 1}};
+    const SGraphLayout l = PaintGraph(canvas, data, 640, 480);
+    ASSERT_EQ(l.m_nXScale, 2u);
+    ASSERT_EQ(l.m_rcData, (SRect{95, 75, 595, 408}));
+
+    const auto fills = canvas.Calls(SCanvasCall::Fill);
+    ASSERT_EQ(fills.size(), 4u); // background, plot, two columns; the one past the end none
+    EXPECT_EQ(fills[2].rc, (SRect{95 + 450, 75, 595, 408}));
+    EXPECT_EQ(fills[3].rc, (SRect{95 + 5, 75, 595, 408}));
+    for (const SCanvasCall& c : canvas.Calls(SCanvasCall::Line))
+        if (c.pen.style == EPenStyle::Solid)
+        {
+            EXPECT_LE(c.rc.right, l.m_rcAxes.right);
+        }
+}
