@@ -1,6 +1,6 @@
 # ratemark_wx: every window of the desktop program (all `wx/` folders of the layers), and the
 # executable `ratemark`. Only these files include wxWidgets headers.
-find_package(wxWidgets 3.2 REQUIRED COMPONENTS core base)
+find_package(wxWidgets 3.2 REQUIRED COMPONENTS html core base)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(RATEMARK_GIO REQUIRED IMPORTED_TARGET gio-2.0)
 
@@ -14,6 +14,10 @@ target_include_directories(ratemark_wx SYSTEM PUBLIC ${wxWidgets_INCLUDE_DIRS})
 target_compile_definitions(ratemark_wx PUBLIC ${wxWidgets_DEFINITIONS})
 target_compile_options(ratemark_wx PUBLIC ${wxWidgets_CXX_FLAGS})
 target_link_libraries(ratemark_wx PUBLIC ratemark_core ${wxWidgets_LIBRARIES} PkgConfig::RATEMARK_GIO)
+
+# The product's web page for Help > Web site...; empty opens the installed manual instead.
+set(RATEMARK_WEBSITE "" CACHE STRING "Address of the product's public web page")
+target_compile_definitions(ratemark_wx PRIVATE RATEMARK_WEBSITE="${RATEMARK_WEBSITE}")
 
 add_executable(ratemark ${PROJECT_SOURCE_DIR}/shell/wx/main/Main.cpp)
 target_link_libraries(ratemark PRIVATE ratemark_wx)
