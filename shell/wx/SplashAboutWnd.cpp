@@ -50,8 +50,10 @@ void DrawShadowedText(wxDC& dc, const SSplashText& look, const wxString& text, i
 void DrawShadowedLabel(wxDC& dc, const SSplashText& look, const wxString& text, const wxRect& rc)
 {
     dc.SetTextForeground(ToColour(kSplashShadowColor));
-    dc.DrawLabel(text, wxRect(rc).Offset(look.nShadowOffset, look.nShadowOffset),
-                 wxALIGN_LEFT | wxALIGN_TOP);
+    dc.DrawLabel(
+        text,
+        wxRect(rc.GetPosition() + wxPoint(look.nShadowOffset, look.nShadowOffset), rc.GetSize()),
+        wxALIGN_LEFT | wxALIGN_TOP);
     dc.SetTextForeground(ToColour(look.clrText));
     dc.DrawLabel(text, rc, wxALIGN_LEFT | wxALIGN_TOP);
 }
@@ -93,11 +95,14 @@ bool CSplashAboutWnd::Create(wxWindow* owner)
                          wxBORDER_NONE | wxFRAME_NO_TASKBAR | wxFRAME_SHAPED |
                              (owner ? wxFRAME_FLOAT_ON_PARENT : 0)))
         return false;
-    SetBackgroundStyle(wxBG_STYLE_PAINT);
-    SetCursor(wxCursor(wxCURSOR_ARROW));
-    Bind(wxEVT_PAINT, &CSplashAboutWnd::OnPaint, this);
+    // The picture is shown by a child that can take the keyboard focus (a bare top-level
+    // window gets no key events on every toolkit).
+    m_pCanvas = new wxWindow(this, wxID_ANY, wxPoint(0, 0), size, wxBORDER_NONE | wxWANTS_CHARS);
+    m_pCanvas->SetBackgroundStyle(wxBG_STYLE_PAINT);
+    m_pCanvas->SetCursor(wxCursor(wxCURSOR_ARROW));
+    m_pCanvas->Bind(wxEVT_PAINT, &CSplashAboutWnd::OnPaint, this);
+    m_pCanvas->Bind(wxEVT_MOUSE_CAPTURE_LOST, &CSplashAboutWnd::OnCaptureLost, this);
     Bind(wxEVT_TIMER, &CSplashAboutWnd::OnTimer, this, kTimerId);
-    Bind(wxEVT_MOUSE_CAPTURE_LOST, &CSplashAboutWnd::OnCaptureLost, this);
 
     // Over the owner when the user sees it, else in the middle of the primary screen.
     if (owner && owner->IsShownOnScreen() &&
@@ -126,11 +131,7 @@ bool CSplashAboutWnd::Create(wxWindow* owner)
 
     m_timer.Start(kSplashTimerMs);
     Show(true);
-    // A press anywhere, the menu bar and the title bars included, must reach this window
-    // only; and keys must come here, not to the window below.
     Raise();
-    SetFocus();
-    CaptureMouse();
     return true;
 }
 
@@ -183,8 +184,19 @@ void CSplashAboutWnd::DrawTexts()
 
 void CSplashAboutWnd::OnPaint(wxPaintEvent&)
 {
-    wxPaintDC dc(this);
+    wxPaintDC dc(m_pCanvas);
     dc.DrawBitmap(m_bitmap, 0, 0);
+    // Once the window is on the screen (a grab of an unmapped window fails): a press
+    // anywhere, on the menu bar and the title bars too, must reach this window only, and keys
+    // must come here, not to the window below.
+    if (!m_bGrabbed && !m_bHiding)
+    {
+        m_bGrabbed = true;
+        Raise();
+        m_pCanvas->SetFocus();
+        m_pCanvas->CaptureMouse();
+        m_bCaptured = true;
+    }
 }
 
 void CSplashAboutWnd::OnTimer(wxTimerEvent&)
@@ -195,6 +207,7 @@ void CSplashAboutWnd::OnTimer(wxTimerEvent&)
 
 void CSplashAboutWnd::OnCaptureLost(wxMouseCaptureLostEvent&)
 {
+    m_bCaptured = false;
     // Another program took the pointer; the filter still closes the window on presses that
     // reach this program.
 }
@@ -205,8 +218,9 @@ void CSplashAboutWnd::Hide2()
         return;
     m_bHiding = true;
     m_timer.Stop();
-    if (HasCapture())
-        ReleaseMouse();
+    if (m_bCaptured && m_pCanvas->HasCapture())
+        m_pCanvas->ReleaseMouse();
+    m_bCaptured = false;
     // The window is gone for the program at once; the toolkit deletes the object later.
     if (s_pWindow == this)
         s_pWindow = nullptr;
@@ -220,9 +234,10 @@ void CSplashAboutWnd::Hide2()
 
 BOOL CSplashAboutWnd::FilterMessage(wxEvent& event)
 {
+    const wxEventType type = event.GetEventType();
     if (!s_pWindow)
         return FALSE;
-    const wxEventType type = event.GetEventType();
+
     const bool press = type == wxEVT_KEY_DOWN || type == wxEVT_CHAR_HOOK ||
                        type == wxEVT_LEFT_DOWN || type == wxEVT_RIGHT_DOWN ||
                        type == wxEVT_MIDDLE_DOWN || type == wxEVT_LEFT_DCLICK ||

@@ -54,6 +54,9 @@ private:
     wxTimer m_timer;
     bool m_bShaped = false;
     bool m_bHiding = false;
+    bool m_bGrabbed = false;
+    bool m_bCaptured = false;
+    wxWindow* m_pCanvas = nullptr;
 
     static inline BOOL s_bShowAllowed = FALSE;
     static inline CSplashAboutWnd* s_pWindow = nullptr;
