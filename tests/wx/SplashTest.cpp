@@ -133,7 +133,7 @@ TEST_F(SplashTest, AboutStaysUntilAKeyOrClickThatDoesNothingElse)
     const wxRect frameRect = frame->GetScreenRect();
     EXPECT_TRUE(frameRect.Contains(about->GetScreenRect().GetTopLeft() + wxPoint(254, 166)))
         << "centred on the main window";
-    CaptureWindow(about).SaveFile(ArtifactPath("about.png"), wxBITMAP_TYPE_PNG);
+    CaptureWindow(frame).SaveFile(ArtifactPath("about.png"), wxBITMAP_TYPE_PNG);
     sim.Char('a');
     ASSERT_TRUE(PumpUntil([] { return CSplashAboutWnd::GetWindow() == nullptr; }, 3000));
     Pump(200);
