@@ -12,7 +12,13 @@
 include(GNUInstallDirs)
 
 set(RATEMARK_APPSTREAM_ID "example.zelqo.Ratemark")
-set(RATEMARK_HOMEPAGE "https://zelqo.example/ratemark" CACHE STRING "The product's web page")
+# The product's web page; empty until the project has a public one, and Help > Web site then
+# opens the installed manual instead.
+set(RATEMARK_HOMEPAGE "" CACHE STRING "The product's web page (empty: none yet)")
+target_compile_definitions(ratemark_shell PRIVATE RATEMARK_HOMEPAGE="${RATEMARK_HOMEPAGE}")
+if(RATEMARK_HOMEPAGE)
+    set(RATEMARK_APPSTREAM_URL "  <url type=\"homepage\">${RATEMARK_HOMEPAGE}</url>")
+    endif()
 set(ratemark_libdir ${CMAKE_INSTALL_LIBDIR}/ratemark)
 set(ratemark_datadir ${CMAKE_INSTALL_DATADIR}/ratemark)
 file(RELATIVE_PATH ratemark_lib_from_bin /p/${CMAKE_INSTALL_BINDIR} /p/${ratemark_libdir})
@@ -90,7 +96,6 @@ set(CPACK_COMPONENTS_ALL system)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${RATEMARK_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS ${CMAKE_BINARY_DIR}/cli)

@@ -14,6 +14,10 @@ namespace fs = std::filesystem;
 #define RATEMARK_DATA_FROM_BINDIR "../share/ratemark"
 #endif
 
+#ifndef RATEMARK_HOMEPAGE
+#define RATEMARK_HOMEPAGE ""
+#endif
+
 std::vector<std::string> UninstalledProgramFiles()
 {
     return {
@@ -51,4 +55,9 @@ bool IsSystemInstallation(const std::string& executable)
     std::error_code ec;
     const fs::path folder = fs::path(executable).parent_path();
     return fs::is_directory(folder / RATEMARK_DATA_FROM_BINDIR, ec);
+}
+
+std::string ProductWebPage()
+{
+    return RATEMARK_HOMEPAGE;
 }

@@ -29,3 +29,7 @@ std::string FindProgramFile(const std::string& name);
 // folder share/ratemark beside it, as the package installs it), which the package manager
 // installs and removes: such a program neither registers for removal nor removes itself.
 bool IsSystemInstallation(const std::string& executable);
+
+// The product's web page, a build setting; "" while the product has none, and the manual
+// stands in for it.
+std::string ProductWebPage();

@@ -99,7 +99,11 @@ def check_book(source, book, folder):
     if sorted(files) != pages:
         fail(f"{book}.hhp lists {sorted(files)}, the folder holds {pages}")
     for sitemap in (book + ".hhc", book + ".hhk"):
-        parser, _ = parse(os.path.join(base, sitemap))
+        parser, text = parse(os.path.join(base, sitemap))
+        # The help viewer decodes contents and index by the project's Charset; a charset of
+        # the file's own makes it drop every name that is not plain ASCII.
+        if "charset" in text.lower():
+            fail(f"{sitemap}: names a charset of its own")
         if not parser.objects:
             fail(f"{sitemap}: no entries")
         listed = set()
