@@ -15,10 +15,6 @@ target_compile_definitions(ratemark_wx PUBLIC ${wxWidgets_DEFINITIONS})
 target_compile_options(ratemark_wx PUBLIC ${wxWidgets_CXX_FLAGS})
 target_link_libraries(ratemark_wx PUBLIC ratemark_core ${wxWidgets_LIBRARIES} PkgConfig::RATEMARK_GIO)
 
-# The product's web page for Help > Web site...; empty opens the installed manual instead.
-set(RATEMARK_WEBSITE "" CACHE STRING "Address of the product's public web page")
-target_compile_definitions(ratemark_wx PRIVATE RATEMARK_WEBSITE="${RATEMARK_WEBSITE}")
-
 add_executable(ratemark ${PROJECT_SOURCE_DIR}/shell/wx/main/Main.cpp)
 target_link_libraries(ratemark PRIVATE ratemark_wx)
 

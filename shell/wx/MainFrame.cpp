@@ -491,7 +491,7 @@ void CMainFrame::OnHelpCommand(wxCommandEvent& event)
     else if (id == WxCommandId(ID_WEB_SITE))
     {
         // Until the product has a public page, its address is the installed manual.
-        const std::string address = RATEMARK_WEBSITE;
+        const std::string address = ProductWebPage();
         if (address.empty() || !wxLaunchDefaultBrowser(wxString::FromUTF8(address)))
             ShowManual(kHelpBookEnglish, m_pHelpEnglish);
     }
