@@ -23,6 +23,8 @@
 #include <wx/choice.h>
 #include <wx/dcclient.h>
 #include <wx/filename.h>
+#include <wx/filesys.h>
+#include <wx/fs_arc.h>
 #include <wx/gauge.h>
 #include <wx/html/helpctrl.h>
 #include <wx/menu.h>
@@ -501,6 +503,12 @@ void CMainFrame::ShowManual(const char* book, std::unique_ptr<wxHtmlHelpControll
 {
     if (!help)
     {
+        // A book is a zip archive of its pages.
+        static const bool s_bArchives = [] {
+            wxFileSystem::AddHandler(new wxArchiveFSHandler);
+            return true;
+        }();
+        (void)s_bArchives;
         const std::string path = FindProgramFile(book);
         if (path.empty())
         {

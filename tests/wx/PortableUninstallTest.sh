@@ -43,7 +43,7 @@ press_in() { # NAME KEYS...
     [ -n "$id" ] || fail "no window '$name'"
     xdotool windowactivate --sync "$id" >/dev/null 2>&1 || true
     sleep 0.3
-    xdotool key --window "$id" --clearmodifiers "$@"
+    xdotool key --clearmodifiers "$@"
 }
 
 echo "== first start"

@@ -15,8 +15,10 @@
 #include <dlfcn.h>
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 #include <wx/button.h>
 #include <wx/checkbox.h>
+#include <wx/html/helpctrl.h>
 #include <wx/uiaction.h>
 
 namespace gui {
@@ -173,6 +175,27 @@ TEST_F(SplashTest, AboutDuringTheSplashKeepsTheSplashUntilAPress)
     wxUIActionSimulator sim;
     sim.Char(WXK_ESCAPE);
     EXPECT_TRUE(PumpUntil([] { return CSplashAboutWnd::GetWindow() == nullptr; }, 3000));
+}
+
+TEST_F(SplashTest, HelpContentsOpensEachManualAtItsContents)
+{
+    ASSERT_TRUE(StartOnImage());
+    for (const auto& [command, russian, title] : {std::tuple{ID_HELP_ENGLISH, false, "Ratemark"},
+                                                  std::tuple{ID_HELP_RUSSIAN, true, "Ratemark"}})
+    {
+        Command(static_cast<uint32_t>(command));
+        wxHtmlHelpController* help = Frame()->GetHelp(russian);
+        ASSERT_NE(help, nullptr) << "command " << command;
+        wxFrame* window = help->GetFrame();
+        ASSERT_NE(window, nullptr);
+        EXPECT_TRUE(PumpUntil([&] { return window->IsShownOnScreen(); }, 5000));
+        Pump(300);
+        EXPECT_NE(window->GetTitle().utf8_string().find(title), std::string::npos)
+            << window->GetTitle().utf8_string();
+        CaptureWindow(window).SaveFile(ArtifactPath(russian ? "manual-ru.png" : "manual-en.png"),
+                                       wxBITMAP_TYPE_PNG);
+    }
+    EXPECT_TRUE(m_boxes.m_texts.empty());
 }
 
 // The real dialog of a first start, answered with real clicks.
