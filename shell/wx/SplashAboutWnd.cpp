@@ -64,6 +64,10 @@ CSplashAboutWnd::CSplashAboutWnd() : m_timer(this, kTimerId) {}
 
 CSplashAboutWnd::~CSplashAboutWnd()
 {
+    // Destroyed with its owner, before a press or its timer closed it.
+    m_timer.Stop();
+    if (m_bCaptured && m_pCanvas && m_pCanvas->HasCapture())
+        m_pCanvas->ReleaseMouse();
     if (s_pWindow == this)
         s_pWindow = nullptr;
 }
