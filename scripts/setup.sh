@@ -12,6 +12,7 @@ packages=(
     libfuse3-dev fuse3
     libwxgtk3.2-dev libxext-dev xvfb xauth openbox xdotool x11-utils
     zlib1g-dev ntfs-3g dosfstools
+    libglib2.0-dev dbus udev polkitd udisks2
 )
 
 missing=()
