@@ -190,13 +190,17 @@ TEST_F(FaultRun, AVanishingDriveEndsTheRunCleanly)
         const SRun run = LinearRun(disk.Device(), "--on-read-error continue --out " + dat);
         ASSERT_EQ(run.Exit, 3) << run.Out;
         ASSERT_TRUE(run.Json.is_object()) << run.Out;
+        // Through the loop device a daemon that has gone shows as EIO, a read error like any
+        // other, so the run goes on; ENODEV says the device itself is gone, and the run ends
+        // at the cylinder where it went.
+        const size_t measured = how == EFaultVanish::Exit ? 8 : 4;
         const auto& results = run.Json["results"];
-        ASSERT_EQ(results.size(), 8u);
+        ASSERT_EQ(results.size(), measured);
         EXPECT_EQ(results[0]["error"], 0);
-        EXPECT_NE(results[7]["error"], 0);
+        EXPECT_NE(results[measured - 1]["error"], 0);
         // What was measured is written.
         std::string text;
         RunCommand("wc -l < '" + dat + "'", &text);
-        EXPECT_EQ(std::stoi(text), 8);
+        EXPECT_EQ(std::stoul(text), measured);
     }
 }
