@@ -9,7 +9,7 @@ packages=(
     libcairo2-dev libpango1.0-dev fonts-liberation
     fdisk util-linux python3 strace
     libfuse3-dev fuse3
-    libwxgtk3.2-dev xvfb xauth openbox xdotool
+    libwxgtk3.2-dev libx11-dev xvfb xauth openbox xdotool
     zlib1g-dev ntfs-3g dosfstools
 )
 
