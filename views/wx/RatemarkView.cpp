@@ -71,17 +71,20 @@ wxImage MakeCrossCursorImage()
 
 void CShownPictureSink::Attach(wxImage* pImage)
 {
-    m_pImage = pImage;
+    m_pData = pImage ? pImage->GetData() : nullptr;
+    m_nWidth = m_pData ? pImage->GetWidth() : 0;
+    m_nHeight = m_pData ? pImage->GetHeight() : 0;
     m_dirty.clear();
     m_bChanged = false;
 }
 
 void CShownPictureSink::PutPixel(int32_t x, int32_t y, COLORREF clr, EPixelMode mode)
 {
-    if (!m_pImage || x < 0 || y < 0 || x >= m_pImage->GetWidth() || y >= m_pImage->GetHeight())
+    if (x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight)
         return;
     unsigned char* p =
-        m_pImage->GetData() + (static_cast<size_t>(y) * m_pImage->GetWidth() + x) * 3;
+        m_pData +
+        (static_cast<size_t>(y) * static_cast<size_t>(m_nWidth) + static_cast<size_t>(x)) * 3;
     const unsigned char rgb[3] = {static_cast<unsigned char>(clr & 0xFF),
                                   static_cast<unsigned char>((clr >> 8) & 0xFF),
                                   static_cast<unsigned char>((clr >> 16) & 0xFF)};

@@ -28,7 +28,9 @@ public:
     bool m_bChanged = false;
 
 private:
-    wxImage* m_pImage = nullptr;
+    unsigned char* m_pData = nullptr; // rows of RGB triples
+    int32_t m_nWidth = 0;
+    int32_t m_nHeight = 0;
 };
 
 class CRatemarkView : public wxWindow, public fw::CView, public ISelectionOwner
