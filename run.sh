@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs the main job: the drive list, the partitions of a sample drive
-# image with a real partition table, and a fast test of it with its result files.
+# Sets up, builds and runs the main job. With a display: opens the desktop program on a sample
+# drive (as root, the sample image served as a worn 2 GB disk under a read-only loop device).
+# Without one: the drive list, the partitions of the sample image and a fast test of it with
+# its result files, in the console program.
 set -euo pipefail
 root=$(cd "$(dirname "$0")" && pwd)
 cd "$root"
 scripts/setup.sh
 mkdir -p build
-BUILD_TARGET=ratemark-cli scripts/build.sh build/release "" -DBUILD_TESTING=ON
+scripts/build.sh build/release "" -DBUILD_TESTING=ON -DRATEMARK_BUILD_GUI=ON >/dev/null
 cli=build/release/cli/ratemark-cli
+gui=build/release/ratemark
 
 sample=build/sample
 mkdir -p "$sample"
@@ -24,6 +27,10 @@ start=2258944, size=400M, type=83
 TABLE
 fi
 
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    exec scripts/open-sample.sh "$gui" "$image"
+fi
+
 echo "== ratemark-cli list"
 "$cli" list || echo "(no drive can be opened here; listing nothing)"
 echo
@@ -38,3 +45,6 @@ echo "Results written beside the image:"
 echo "  $out.dat   (one \"cylinder speed\" line per measured cylinder)"
 echo "  $out.json  (drive, options, statistics, results, partitions)"
 echo "  $out.png   (the speed graph)"
+echo
+echo "No display here. On a desktop, ./run.sh opens the desktop program on the sample drive;"
+echo "by hand: $gui --drive $image"

@@ -2,7 +2,7 @@
 #include "framework/wx/QueuePump.h"
 
 #include "framework/MessageQueue.h"
-#include "shell/Log.h"
+#include "framework/Trace.h"
 
 #include <exception>
 #include <wx/app.h>
@@ -47,13 +47,9 @@ void CWxQueuePump::Pump(SState& state)
             state.pQueue->Pump();
             return;
         }
-        catch (const std::exception& e)
-        {
-            WriteLog("A queued message failed: %s", e.what());
-        }
         catch (...)
         {
-            WriteLog("A queued message failed.");
+            fw::TraceCurrentException("UI queue");
         }
     }
 }

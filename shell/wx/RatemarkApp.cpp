@@ -6,6 +6,7 @@
 #include "framework/IniSettingsStore.h"
 #include "framework/MessageBox.h"
 #include "framework/MessageQueue.h"
+#include "framework/Trace.h"
 #include "framework/wx/MessageBoxService.h"
 #include "framework/wx/QueuePump.h"
 #include "platform/Errors.h"
@@ -106,6 +107,8 @@ bool CRatemarkApp::StartUp(const std::vector<std::string>& args)
 
     // 1, 2: the log, and the lock a second start finds.
     WriteLog("Application is started!");
+    // The core's unexpected failures become log lines too.
+    fw::SetTraceSink(&m_traceSink);
     if (CreateLock())
         m_bOtherInstance = TRUE;
 
@@ -301,6 +304,7 @@ void CRatemarkApp::Shutdown()
     fw::SetMessageBoxService(nullptr);
     m_pBoxes.reset();
     m_pSettings.reset();
+    fw::SetTraceSink(nullptr);
     // 4.
     WriteLog("Application is exited!");
 }

@@ -4,6 +4,7 @@
 #include "platform/LocalSocket.h"
 #include "platform/Types.h"
 #include "shell/CommandLine.h"
+#include "shell/Log.h"
 
 #include <memory>
 #include <string>
@@ -99,6 +100,7 @@ private:
     platform::CLocalServer m_server;
     wxTimer m_activationTimer;
     CRtmCommandLineInfo m_cmdInfo;
+    CLogTraceSink m_traceSink;
     bool m_bStarted = false;
     int m_nExitCode = 0;
     static inline int s_nLastExitCode = 1;

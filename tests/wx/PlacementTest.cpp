@@ -4,6 +4,7 @@
 #include "shell/wx/MainFrame.h"
 #include "shell/wx/RatemarkApp.h"
 #include "views/wx/CpuFormView.h"
+#include "views/wx/CpuMeterWnd.h"
 
 #include <wx/splitter.h>
 
@@ -83,6 +84,24 @@ TEST_F(PlacementTest, ZoomedAndIconicBothSetStartsMinimised)
     ASSERT_TRUE(Start(Args()));
     EXPECT_TRUE(PumpUntil([&] { return Frame()->IsIconized(); }, 5000));
     EXPECT_FALSE(Frame()->IsMaximized());
+}
+
+} // namespace
+} // namespace gui
+
+namespace gui {
+namespace {
+
+TEST_F(PlacementTest, CpuMeterCoversItsPlaceAndMeasures)
+{
+    ASSERT_TRUE(Start(Args()));
+    CCpuFormView* view = Frame()->GetCpuView();
+    ASSERT_NE(view->GetMeter(), nullptr);
+    EXPECT_EQ(view->GetMeter()->GetRect(), view->GetMeterPlace()->GetRect());
+    EXPECT_TRUE(view->GetMeter()->IsShown());
+    view->GetMeter()->Measure();
+    view->GetMeter()->Measure();
+    EXPECT_LE(view->GetMeter()->GetUsage(), 100u);
 }
 
 } // namespace

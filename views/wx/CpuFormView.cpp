@@ -2,6 +2,7 @@
 #include "views/wx/CpuFormView.h"
 
 #include "framework/SettingsStore.h"
+#include "views/wx/CpuMeterWnd.h"
 
 #include <wx/splitter.h>
 #include <wx/statbox.h>
@@ -29,6 +30,10 @@ CCpuFormView::CCpuFormView(wxWindow* pParent, fw::CMessageQueue& queue,
     m_wndPlace = new wxWindow(this, kPlaceId, ConvertDialogToPixels(wxPoint(36, 17)),
                               ConvertDialogToPixels(wxSize(54, 47)));
     m_wndPlace->SetBackgroundColour(wxColour(128, 128, 128));
+    // The meter covers its place exactly, from the start: it measures for the life of the
+    // window.
+    m_wndMeter = new CCpuMeterWnd(this, kPlaceId, m_wndPlace->GetPosition(), m_wndPlace->GetSize());
+    m_wndPlace->Hide();
 }
 
 wxSize CCpuFormView::GetDefaultSize() const
@@ -50,6 +55,14 @@ void CCpuFormView::OnInitialUpdate()
             size = wxSize(w, h);
     }
     m_szApplied = size;
+    ApplyPaneSize();
+    // Once more when the window has its size: a splitter cuts a position to its width.
+    CallAfter([this] { ApplyPaneSize(); });
+}
+
+void CCpuFormView::ApplyPaneSize()
+{
+    const wxSize size = m_szApplied;
     auto* inner = wxDynamicCast(GetParent(), wxSplitterWindow);
     if (!inner)
         return;

@@ -9,6 +9,7 @@
 namespace fw {
 class ISettingsStore;
 }
+class CCpuMeterWnd;
 class wxStaticBox;
 
 class CCpuFormView : public wxPanel, public fw::CView
@@ -32,11 +33,16 @@ public:
     // The pane size applied at set-up.
     wxSize GetAppliedSize() const { return m_szApplied; }
     wxWindow* GetMeterPlace() const { return m_wndPlace; }
+    CCpuMeterWnd* GetMeter() const { return m_wndMeter; }
 
 private:
+    // Gives the splitters around the view the pane size of set-up.
+    void ApplyPaneSize();
+
     fw::ISettingsStore* m_pSettings;
     wxStaticBox* m_wndGroup = nullptr;
     wxWindow* m_wndPlace = nullptr;
+    CCpuMeterWnd* m_wndMeter = nullptr;
     bool m_bSized = false;
     wxSize m_szApplied;
 };

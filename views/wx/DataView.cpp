@@ -45,6 +45,9 @@ CDataView::CDataView(wxWindow* pParent, fw::CMessageQueue& queue)
     m_wndTab = new wxNotebook(this, kTabId, wxPoint(0, 0), m_szTabMin, wxNB_BOTTOM);
     m_wndList = new CStatList(m_wndTab, kListId, ConvertDialogToPixels(kListSizeDlu));
     m_dlgLegend = new CDlgLegend(m_wndTab);
+    // The toolkit's notebook takes no child that is not one of its pages.
+    m_wndTab->AddPage(m_wndList, wxString::FromUTF8(res::LoadString(kStrInformation)), true);
+    m_wndTab->AddPage(m_dlgLegend, wxString::FromUTF8(res::LoadString(kStrLegend)), false);
     SetScrollRate(8, 8);
     Bind(wxEVT_SIZE, &CDataView::OnSize, this);
 }
@@ -54,8 +57,6 @@ void CDataView::OnInitialUpdate()
     m_wndList->SetDocument(static_cast<CRatemarkDoc*>(GetDocument()));
     if (m_bInitialized)
         return;
-    m_wndTab->AddPage(m_wndList, wxString::FromUTF8(res::LoadString(kStrInformation)), true);
-    m_wndTab->AddPage(m_dlgLegend, wxString::FromUTF8(res::LoadString(kStrLegend)), false);
 
     // Two columns sharing the list's width less a vertical scroll bar, fixed from now on.
     const int w = m_wndList->GetClientSize().x - wxSystemSettings::GetMetric(wxSYS_VSCROLL_X);

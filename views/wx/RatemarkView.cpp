@@ -26,23 +26,6 @@ bool OnCross(int x, int y)
 
 } // namespace
 
-SGraphData GraphDataFromDocument(CRatemarkDoc& doc)
-{
-    SGraphData data;
-    data.m_nCylinders = doc.GetCylinders();
-    // Counts before arrays: only entries below a count read are complete.
-    data.m_nResults = doc.GetResultCount();
-    data.m_pResults = doc.GetResults();
-    data.m_bSelection = doc.HasSelection();
-    data.m_nSelStart = doc.GetSelStart();
-    data.m_nSelEnd = doc.GetSelEnd();
-    data.m_nSelResults = doc.GetSelResultCount();
-    data.m_pSelResults = doc.GetSelResults();
-    data.m_nGraphMax = doc.GetGraphMax();
-    FillGraphPartitions(data, doc.GetDrive());
-    return data;
-}
-
 wxImage MakeCrossCursorImage()
 {
     wxImage image(kCursorSize, kCursorSize);
@@ -206,7 +189,7 @@ const wxBitmap& CRatemarkView::Compose()
         CRatemarkDoc* pDoc = GetRatemarkDoc();
         SGraphData data;
         if (pDoc)
-            data = GraphDataFromDocument(*pDoc);
+            data = GraphDataOf(*pDoc);
         m_layout = PaintGraph(canvas, data, w, h);
     }
     m_bmpComposed.SetScaleFactor(scale);

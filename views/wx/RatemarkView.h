@@ -119,9 +119,6 @@ private:
     unsigned m_nOutlinePaints = 0;
 };
 
-// What the painter needs of a document: its results, selection, maximum and partitions.
-SGraphData GraphDataFromDocument(CRatemarkDoc& doc);
-
 // The graph's crosshair cursor, 32 × 32: a black cross 19 pixels each way with a one-pixel
 // white border, the rest transparent, hot spot (15, 16).
 wxImage MakeCrossCursorImage();

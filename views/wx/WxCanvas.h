@@ -3,12 +3,18 @@
 
 #include "views/Canvas.h"
 
+#include <vector>
 #include <wx/colour.h>
 #include <wx/font.h>
+#include <wx/gdicmn.h>
 
 class wxDC;
 
-// Draws with 1-pixel pens, no smoothing, so every pixel is exactly its colour.
+// Draws with 1-pixel pens, no smoothing, so every pixel is exactly its colour. Solid lines
+// that continue each other (a curve) are collected into one polyline, and the points that one
+// pixel column of the polyline visits are cut to those that reach its top and its bottom: a
+// curve of 250,000 cylinders on 2,000 pixels is drawn as a few thousand segments, with the
+// same pixels.
 class CWxCanvas : public ICanvas
 {
 public:
@@ -21,8 +27,15 @@ public:
     SSize GetTextExtent(const std::string& text) override;
     void DrawText(int32_t x, int32_t y, const std::string& text, COLORREF clr) override;
 
+    // Draws the collected polyline; every other drawing call does so first.
+    void Flush();
+
 private:
+    void SetPen(const SPen& pen);
+
     wxDC& m_dc;
+    std::vector<wxPoint> m_chain;
+    SPen m_chainPen;
     SFont m_font;
     SPen m_pen;
     bool m_bPenSet = false;

@@ -3,6 +3,7 @@
 #include "shell/wx/RatemarkApp.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <wx/init.h>
 
 wxIMPLEMENT_APP_NO_MAIN(CRatemarkApp);
@@ -22,6 +23,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ratemark: %s\n\n%s", info.m_strError.c_str(),
                      RatemarkUsage().c_str());
         return 2;
+    }
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (!(x11 && *x11) && !(wayland && *wayland))
+    {
+        std::fputs("ratemark: no display to open a window on; ratemark-cli measures drives "
+                   "from a terminal\n",
+                   stderr);
+        return 1;
     }
     wxApp::SetInstance(new CRatemarkApp);
     // A start-up that ended early makes wxEntry fail; its own exit code says why.
