@@ -17,7 +17,7 @@ public:
     int Show(const std::string& text, unsigned type) override
     {
         std::fprintf(stderr, "%s\n", text.c_str());
-        return (type & kMbButtonMask) == kMbYesNoCancel ? kIdCancel : kIdOk;
+        return UnshownAnswer(type);
     }
 };
 
@@ -29,7 +29,15 @@ std::atomic<CMessageQueue*> g_pQueue{nullptr};
 
 int UnshownAnswer(unsigned type)
 {
-    return (type & kMbButtonMask) == kMbYesNoCancel ? kIdCancel : kIdOk;
+    switch (type & kMbButtonMask)
+    {
+    case kMbYesNoCancel:
+        return kIdCancel;
+    case kMbYesNo:
+        return kIdNo;
+    default:
+        return kIdOk;
+    }
 }
 
 int IMessageBoxService::Show(const std::string&, unsigned type)

@@ -16,6 +16,7 @@ enum : unsigned
 {
     kMbOk = 0x00,
     kMbYesNoCancel = 0x03,
+    kMbYesNo = 0x04,
     kMbIconHand = 0x10,
     kMbIconQuestion = 0x20,
     kMbIconExclamation = 0x30,
@@ -81,7 +82,8 @@ int MessageBox(uint32_t stringId, unsigned type);
 // Shows a request from any thread, with the stop rule above; returns the answer.
 int MessageBox(const SMessageBoxRequest& request, const std::atomic<BOOL>* stop = nullptr);
 
-// The answer of a box that is not shown: Cancel to a question, else OK.
+// The answer of a box that is not shown: Cancel to a question with Cancel, No to one
+// without, else OK.
 int UnshownAnswer(unsigned type);
 
 } // namespace fw

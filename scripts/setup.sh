@@ -8,6 +8,7 @@ packages=(
     libcli11-dev nlohmann-json3-dev
     libcairo2-dev libpango1.0-dev fonts-liberation
     fdisk util-linux python3 strace
+    dpkg-dev appstream desktop-file-utils
     libfuse3-dev fuse3
     libwxgtk3.2-dev libx11-dev xvfb xauth openbox xdotool
     zlib1g-dev ntfs-3g dosfstools
