@@ -30,6 +30,7 @@ truncate -s $((1792 * 255 * 63 * 512)) "$work/disk.img"
 cat > "$work/inner.sh" <<'INNER'
 set -euo pipefail
 work=$1; bin=$2; secs=$3
+cd "$work"
 "$bin" --drive "$work/disk.img" > "$work/ratemark.log" 2>&1 &
 pid=$!
 sleep 6

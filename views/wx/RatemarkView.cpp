@@ -68,14 +68,22 @@ void CShownPictureSink::PutPixel(int32_t x, int32_t y, COLORREF clr, EPixelMode 
     unsigned char* p =
         m_pData +
         (static_cast<size_t>(y) * static_cast<size_t>(m_nWidth) + static_cast<size_t>(x)) * 3;
-    const unsigned char rgb[3] = {static_cast<unsigned char>(clr & 0xFF),
-                                  static_cast<unsigned char>((clr >> 8) & 0xFF),
-                                  static_cast<unsigned char>((clr >> 16) & 0xFF)};
-    for (int i = 0; i < 3; ++i)
+    const unsigned char r = static_cast<unsigned char>(clr & 0xFF);
+    const unsigned char g = static_cast<unsigned char>((clr >> 8) & 0xFF);
+    const unsigned char b = static_cast<unsigned char>((clr >> 16) & 0xFF);
+    if (mode == EPixelMode::Xor)
     {
-        const unsigned char v = mode == EPixelMode::Xor ? p[i] ^ rgb[i] : rgb[i];
-        m_bChanged = m_bChanged || v != p[i];
-        p[i] = v;
+        p[0] ^= r;
+        p[1] ^= g;
+        p[2] ^= b;
+        m_bChanged = m_bChanged || (r | g | b) != 0;
+    }
+    else if (p[0] != r || p[1] != g || p[2] != b)
+    {
+        p[0] = r;
+        p[1] = g;
+        p[2] = b;
+        m_bChanged = true;
     }
     // The outline is four straight lines: grow the last strip along its line while the
     // pixels continue it, so a whole outline is a handful of thin rectangles to show.
@@ -226,9 +234,23 @@ void CRatemarkView::ReleaseOutlineSink(IPixelSink*)
     for (const SRect& rc : m_sink.m_dirty)
     {
         const wxRect logical = ToLogical(rc);
-        m_outlineRects.push_back(logical);
-        Refresh(false, &logical);
+        // Taking a drag outline off and drawing it again touches the same strips.
+        if (std::find(m_pendingStrips.begin(), m_pendingStrips.end(), logical) ==
+            m_pendingStrips.end())
+            m_pendingStrips.push_back(logical);
     }
+}
+
+void CRatemarkView::ShowOutlineStrips()
+{
+    std::vector<wxRect> strips;
+    strips.swap(m_pendingStrips);
+    for (const wxRect& rc : strips)
+    {
+        m_outlineRects.push_back(rc);
+        Refresh(false, &rc);
+    }
+    Update();
 }
 
 wxPoint CRatemarkView::ToDevice(const wxPoint& pt) const
@@ -334,8 +356,18 @@ void CRatemarkView::OnTimer(wxTimerEvent&)
     // The dashes march one pixel per tick; only the outline's strips are shown again.
     if (m_pSelection && m_pSelection->IsShown())
     {
-        m_pSelection->Tick();
-        Update();
+        if (m_pSelection->IsSettled())
+        {
+            // Taking a settled outline off redraws every pixel with the colour it has: the
+            // step goes straight to the next phase, which is half the work per tick.
+            m_pSelection->Discard();
+            m_pSelection->Show(m_pSelection->GetRect());
+        }
+        else
+        {
+            m_pSelection->Tick();
+        }
+        ShowOutlineStrips();
     }
 }
 
@@ -366,7 +398,7 @@ void CRatemarkView::OnMouseMove(wxMouseEvent& event)
     if (!pDoc || !pDoc->IsIdle() || !HasCapture() || !m_pSelection)
         return;
     m_pSelection->Show(GraphDragOutline(m_pSelection->GetRect().left, pt.x, m_rcData, m_rcAxes));
-    Update();
+    ShowOutlineStrips();
 }
 
 void CRatemarkView::OnLButtonUp(wxMouseEvent& event)
@@ -391,6 +423,7 @@ void CRatemarkView::OnLButtonUp(wxMouseEvent& event)
         if (m_pSelection)
             m_pSelection->SetSettled(1);
     }
+    ShowOutlineStrips();
     Update();
 }
 
@@ -412,6 +445,7 @@ void CRatemarkView::OnCaptureLost(wxMouseCaptureLostEvent&)
     if (m_pSelection && !m_pSelection->IsSettled())
     {
         m_pSelection.reset();
+        ShowOutlineStrips();
         Update();
     }
 }

@@ -90,6 +90,8 @@ private:
     void OnSetCursor(wxSetCursorEvent& event);
     void OnCaptureLost(wxMouseCaptureLostEvent& event);
 
+    // Shows the strips the outline changed since the last call, each in a paint of its own.
+    void ShowOutlineStrips();
     // Asks for a full repaint: the graph composed afresh.
     void RequestCompose();
     // Puts the outline onto the freshly composed picture, at the selection's place.
@@ -109,6 +111,8 @@ private:
     CShownPictureSink m_sink;
     // The window parts invalidated for the outline alone since the last paint.
     std::vector<wxRect> m_outlineRects;
+    // Strips the outline changed that the window has not been asked to show yet.
+    std::vector<wxRect> m_pendingStrips;
     bool m_bComposeNeeded = true;
     bool m_bPainting = false;
     bool m_bDestroying = false;
