@@ -1,95 +1,65 @@
 // The console front end of a test run.
 #include "cli/ConsoleFront.h"
 
+#include "cli/Output.h"
 #include "engine/RatemarkDoc.h"
 #include "platform/Clock.h"
+#include "platform/Console.h"
+#include "resources/StringIds.h"
 #include "resources/StringTable.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <unistd.h>
 
 namespace cli {
 
-namespace {
-
-constexpr uint32_t kStrReadErrorQuestion = 10008;
-// Boxes after which a run has ended without measuring what it was asked to.
-constexpr uint32_t kRunEndingStrings[] = {10001, 10003, 10007};
-
-bool StartsLike(const std::string& text, uint32_t id)
-{
-    // The question is formatted from its template: compare the text before the first field.
-    const std::string tmpl = res::LoadString(id);
-    const std::string head = tmpl.substr(0, tmpl.find('%'));
-    return !head.empty() && text.compare(0, head.size(), head) == 0;
-}
-
-} // namespace
-
-CConsoleBoxes::CConsoleBoxes(EReadErrorPolicy policy, const volatile std::sig_atomic_t* interrupted)
+CConsoleBoxes::CConsoleBoxes(EReadErrorPolicy policy, bool (*interrupted)())
     : m_policy(policy), m_pInterrupted(interrupted)
 {}
 
-bool CConsoleBoxes::Failed() const
+int CConsoleBoxes::Show(const fw::SMessageBoxRequest& request)
 {
-    for (const std::string& text : m_texts)
-        for (uint32_t id : kRunEndingStrings)
-            if (text == res::LoadString(id))
-                return true;
-    return false;
+    m_texts.push_back(request.m_strText);
+    if ((request.m_nType & fw::kMbButtonMask) != fw::kMbYesNoCancel)
+    {
+        PrintErr("ratemark-cli: " + request.m_strText + "\n");
+        return fw::kIdOk;
+    }
+    // The only question of a run is the read-error question; any other is declined.
+    if (request.m_nStringId != res::IDS_READ_ERROR_QUESTION)
+        return fw::kIdCancel;
+    switch (m_policy)
+    {
+    case EReadErrorPolicy::Ask:
+        if (platform::IsTerminal(platform::EStdStream::In) &&
+            platform::IsTerminal(platform::EStdStream::Err))
+            return Ask(request.m_strText);
+        [[fallthrough]];
+    case EReadErrorPolicy::Continue:
+        return fw::kIdNo;
+    case EReadErrorPolicy::Stop:
+        break;
+    }
+    return fw::kIdCancel;
 }
 
 int CConsoleBoxes::Show(const std::string& text, unsigned type)
 {
-    m_texts.push_back(text);
-    if ((type & fw::kMbButtonMask) != fw::kMbYesNoCancel)
-    {
-        std::fprintf(stderr, "ratemark-cli: %s\n", text.c_str());
-        return fw::kIdOk;
-    }
-    int answer = fw::kIdCancel;
-    if (StartsLike(text, kStrReadErrorQuestion))
-    {
-        switch (m_policy)
-        {
-        case EReadErrorPolicy::Ask:
-            if (isatty(STDIN_FILENO) && isatty(STDERR_FILENO))
-            {
-                answer = Ask(text);
-                break;
-            }
-            [[fallthrough]];
-        case EReadErrorPolicy::Continue:
-            answer = fw::kIdNo;
-            break;
-        case EReadErrorPolicy::Stop:
-            answer = fw::kIdCancel;
-            break;
-        }
-    }
-    if (answer == fw::kIdCancel)
-        m_bCancelled = true;
-    return answer;
+    return Show(fw::SMessageBoxRequest{text, type, 0});
 }
 
 int CConsoleBoxes::Ask(const std::string& text)
 {
-    std::fprintf(stderr, "\n%s\n[y]es / [n]o / [c]ancel? ", text.c_str());
-    std::fflush(stderr);
+    PrintErr("\n" + text + "\n[y]es / [n]o / [c]ancel? ");
     for (;;)
     {
-        if (m_pInterrupted && *m_pInterrupted)
+        // An interrupt (Ctrl+C) or the end of input abandons the test.
+        if (m_pInterrupted && m_pInterrupted())
             return fw::kIdCancel;
-        char c = 0;
-        const ssize_t n = read(STDIN_FILENO, &c, 1);
-        if (n <= 0)
-        {
-            // An interrupted read (Ctrl+C) or the end of input abandons the test.
-            if (n < 0 && errno == EINTR && !(m_pInterrupted && *m_pInterrupted))
-                continue;
+        const int c = platform::ReadInputByte(100);
+        if (c == platform::kInputTimeout)
+            continue;
+        if (c == platform::kInputEnd)
             return fw::kIdCancel;
-        }
         switch (c)
         {
         case 'y':
@@ -108,15 +78,28 @@ int CConsoleBoxes::Ask(const std::string& text)
 }
 
 CConsoleFrame::CConsoleFrame(fw::CMessageQueue& queue, int driveIndex, bool showProgress)
-    : CWnd(queue), m_nDrive(driveIndex), m_bShowProgress(showProgress)
+    : CWnd(queue), m_nDrive(driveIndex), m_bShowProgress(showProgress),
+      m_bEscapes(platform::TerminalTakesEscapes())
 {}
+
+std::string CConsoleFrame::ProgressLine(const std::string& text, int columns, bool escapes)
+{
+    // The last column stays free: a terminal that wraps at the margin would start a new line.
+    const size_t room = static_cast<size_t>(columns > 1 ? columns - 1 : 79);
+    std::string line = text.substr(0, room);
+    if (escapes)
+        return "\r" + line + "\033[K";
+    line.resize(room, ' ');
+    return "\r" + line;
+}
 
 void CConsoleFrame::EndProgress()
 {
     if (m_bLineShown)
     {
-        std::fprintf(stderr, "\r\033[K");
-        std::fflush(stderr);
+        const std::string blank =
+            ProgressLine("", platform::TerminalColumns(platform::EStdStream::Err), m_bEscapes);
+        PrintErr(blank + "\r");
         m_bLineShown = false;
     }
 }
@@ -139,13 +122,14 @@ intptr_t CConsoleFrame::WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lPar
             const uint32_t seconds = (platform::TickCount() - m_dwStartTicks) / 1000;
             const std::string cylinder = CRatemarkDoc::FormatStatText(10, m_pDoc->GetStat(10));
             const std::string speed = CRatemarkDoc::FormatStatText(9, m_pDoc->GetStat(9));
-            std::fprintf(stderr, "\r\033[K%s %3u%%  cylinder %s  %s  %u:%02u",
-                         res::LoadString(static_cast<uint32_t>(lParam)),
-                         static_cast<unsigned>(wParam),
-                         m_pDoc->GetStat(10) == CRatemarkDoc::kNoValue ? "-" : cylinder.c_str(),
-                         m_pDoc->GetStat(9) == CRatemarkDoc::kNoValue ? "" : speed.c_str(),
-                         seconds / 60, seconds % 60);
-            std::fflush(stderr);
+            const std::string text = Format(
+                "%s %3u%%  cylinder %s  %s  %u:%02u",
+                res::LoadString(static_cast<uint32_t>(lParam)), static_cast<unsigned>(wParam),
+                m_pDoc->GetStat(10) == CRatemarkDoc::kNoValue ? "-" : cylinder.c_str(),
+                m_pDoc->GetStat(9) == CRatemarkDoc::kNoValue ? "" : speed.c_str(), seconds / 60,
+                seconds % 60);
+            PrintErr(ProgressLine(text, platform::TerminalColumns(platform::EStdStream::Err),
+                                  m_bEscapes));
             m_bLineShown = true;
         }
         return 1;

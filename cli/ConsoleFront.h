@@ -6,8 +6,6 @@
 #include "framework/MessageBox.h"
 #include "framework/Wnd.h"
 
-#include <atomic>
-#include <csignal>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -29,28 +27,26 @@ enum class EReadErrorPolicy
 class CConsoleBoxes : public fw::IMessageBoxService
 {
 public:
-    CConsoleBoxes(EReadErrorPolicy policy, const volatile std::sig_atomic_t* interrupted);
+    // interrupted tells whether the user has asked to stop (Ctrl+C); a question then ends.
+    CConsoleBoxes(EReadErrorPolicy policy, bool (*interrupted)());
 
+    int Show(const fw::SMessageBoxRequest& request) override;
     int Show(const std::string& text, unsigned type) override;
 
     // The texts of the boxes shown, in order.
     const std::vector<std::string>& Texts() const { return m_texts; }
-    // The read-error question was answered Cancel.
-    bool Cancelled() const { return m_bCancelled; }
-    // A box that ends a run was shown (no drive object, out of memory, no thread).
-    bool Failed() const;
 
 private:
     int Ask(const std::string& text);
 
     EReadErrorPolicy m_policy;
-    const volatile std::sig_atomic_t* m_pInterrupted;
+    bool (*m_pInterrupted)();
     std::vector<std::string> m_texts;
-    bool m_bCancelled = false;
 };
 
 // The main frame of the console program: its drive selector names one drive, and the
-// progress messages become a line on stderr.
+// progress messages become a line on stderr, cut to the terminal's width, redrawn with erase
+// sequences only where the terminal takes them.
 class CConsoleFrame : public fw::CWnd, public IRatemarkFrame
 {
 public:
@@ -68,9 +64,15 @@ public:
 protected:
     intptr_t WindowProc(uint32_t msg, uintptr_t wParam, intptr_t lParam) override;
 
+    // The progress line as shown on a terminal columns wide: "\r", the line cut so that it
+    // never wraps, and then an erase to the line's end, or blanks over a terminal without
+    // escape sequences.
+    static std::string ProgressLine(const std::string& text, int columns, bool escapes);
+
 private:
     int m_nDrive;
     bool m_bShowProgress;
+    bool m_bEscapes;
     CRatemarkDoc* m_pDoc = nullptr;
     bool m_bBegan = false;
     bool m_bEnded = false;

@@ -84,6 +84,8 @@ int DiscoverDrives(CAppCore& core)
     if (core.DiscoverDrives() == 0)
     {
         std::fprintf(stderr, "%s\n", res::LoadString(kStrNoDrives));
+        if (const std::string advice = core.NoDriveAdvice(); !advice.empty())
+            std::fprintf(stderr, "%s\n", advice.c_str());
         return kExitFailure;
     }
     return kExitOk;
@@ -150,6 +152,13 @@ void NoteCacheUse(const CAppCore& core, const SResolvedDrive& drive)
                      drive.Path.c_str());
 }
 
+void NoteOpenRefusal(const CAppCore& core)
+{
+    if (CNtHardDrive* nt = core.GetNtDrive(); nt && !nt->GetOpenRefusal().empty())
+        std::fprintf(stderr, "ratemark-cli: the system refused access: %s\n",
+                     nt->GetOpenRefusal().c_str());
+}
+
 int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* out)
 {
     if (const int rc = ResolveDriveArgument(core, arg, out))
@@ -164,6 +173,7 @@ int OpenDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive* ou
                                        DriveLabel(core, g),
                                    drive->GetErrorCode())
                          .c_str());
+        NoteOpenRefusal(core);
         return kExitFailure;
     }
     NoteCacheUse(core, *out);

@@ -41,6 +41,10 @@ int ResolveDriveArgument(CAppCore& core, const std::string& arg, SResolvedDrive*
 // Tells the user when the drive is read through the OS cache; call after it was opened.
 void NoteCacheUse(const CAppCore& core, const SResolvedDrive& drive);
 
+// Tells the user why the system refused to open the drive, when it said why; call after a
+// failed open.
+void NoteOpenRefusal(const CAppCore& core);
+
 // The partition list of an analysed drive, in list order.
 nlohmann::json PartitionsJson(IHardDrive* drive);
 

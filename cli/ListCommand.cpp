@@ -2,9 +2,6 @@
 #include "cli/Command.h"
 #include "cli/DriveArgument.h"
 
-#include <cstdio>
-#include <iostream>
-
 namespace cli {
 
 CListCommand::CListCommand(CLI::App& parent)
@@ -28,17 +25,19 @@ int CListCommand::Perform()
             entry["index"] = i;
             list.push_back(entry);
         }
-        std::cout << list.dump(2) << '\n';
+        PrintOut(list.dump(2) + "\n");
         return kExitOk;
     }
-    std::printf("%-5s %-5s %-20s %10s %5s %7s %6s\n", "Index", "Drive", "Device", "Cylinders",
-                "Heads", "Sectors", "Bytes");
+    std::string text = Format("%-5s %-5s %-20s %10s %5s %7s %6s\n", "Index", "Drive", "Device",
+                              "Cylinders", "Heads", "Sectors", "Bytes");
     for (int i = 0; i < core.GetDriveCount(); ++i)
     {
         const GEOMETRY g = core.GetDriveGeometry(i);
-        std::printf("%-5d %-5d %-20s %10u %5u %7u %6u\n", i, g.Drive, DriveLabel(core, g).c_str(),
-                    g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack, g.BytesPerSector);
+        text +=
+            Format("%-5d %-5d %-20s %10u %5u %7u %6u\n", i, g.Drive, DriveLabel(core, g).c_str(),
+                   g.Cylinders, g.TracksPerCylinder, g.SectorsPerTrack, g.BytesPerSector);
     }
+    PrintOut(text);
     return kExitOk;
 }
 

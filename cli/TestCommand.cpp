@@ -5,77 +5,18 @@
 #include "engine/Commands.h"
 #include "engine/RatemarkDoc.h"
 #include "framework/MessageQueue.h"
+#include "platform/Console.h"
 #include "platform/Errors.h"
+#include "platform/Signals.h"
 #include "views/DataList.h"
 #include "views/GraphData.h"
 #include "views/cairo/GraphImage.h"
 
-#include <csignal>
 #include <cstdio>
-#include <fstream>
-#include <iostream>
-#include <unistd.h>
 
 namespace cli {
 
 namespace {
-
-volatile std::sig_atomic_t g_interrupted = 0;
-
-void OnInterrupt(int)
-{
-    g_interrupted = 1;
-}
-
-// Ctrl+C asks for a stop; a second one ends the program at once.
-class CInterruptScope
-{
-public:
-    CInterruptScope()
-    {
-        g_interrupted = 0;
-        struct sigaction sa
-        {};
-        sa.sa_handler = OnInterrupt;
-        sa.sa_flags = SA_RESETHAND; // no SA_RESTART: a prompt's read returns
-        sigemptyset(&sa.sa_mask);
-        sigaction(SIGINT, &sa, &m_old);
-    }
-    ~CInterruptScope() { sigaction(SIGINT, &m_old, nullptr); }
-
-private:
-    struct sigaction m_old
-    {};
-};
-
-const char* const kStatKeys[CRatemarkDoc::kStatCount] = {
-    "cylinders",     "heads",         "sectors",          "access_time",
-    "burst_speed",   "max_speed",     "min_speed",        "min_speed_cylinder",
-    "average_speed", "current_speed", "current_cylinder", "cylinders_tested",
-    "test_time"};
-
-// Writes text to path ("-" for stdout); false with a message on stderr when it cannot.
-bool WriteText(const std::string& path, const std::string& text, const char* what)
-{
-    if (path == "-")
-    {
-        std::cout << text;
-        std::cout.flush();
-        return static_cast<bool>(std::cout);
-    }
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    if (out)
-    {
-        out << text;
-        out.flush();
-    }
-    if (!out)
-    {
-        std::fprintf(stderr, "ratemark-cli: cannot write the %s to %s\n", what, path.c_str());
-        return false;
-    }
-    return true;
-}
 
 bool ParseSize(const std::string& text, int32_t* w, int32_t* h)
 {
@@ -89,6 +30,29 @@ bool ParseSize(const std::string& text, int32_t* w, int32_t* h)
     *h = static_cast<int32_t>(b);
     return true;
 }
+
+// Ctrl+C means "stop and write what was measured" until everything is written (a second one
+// ends the program, see main).
+bool Interrupted()
+{
+    return platform::InterruptCount() > 0;
+}
+
+// The message boxes of one run go to the console's service, and back afterwards.
+class CBoxesScope
+{
+public:
+    CBoxesScope(CConsoleBoxes& boxes, fw::CMessageQueue& queue)
+    {
+        fw::SetMessageBoxService(&boxes);
+        fw::SetMessageBoxQueue(&queue);
+    }
+    ~CBoxesScope()
+    {
+        fw::SetMessageBoxQueue(nullptr);
+        fw::SetMessageBoxService(nullptr);
+    }
+};
 
 } // namespace
 
@@ -110,179 +74,333 @@ CTestCommand::CTestCommand(CLI::App& parent)
                      "Read at normal priority instead of the highest");
     m_pApp->add_option("--on-read-error", m_strOnReadError, "ask (on a terminal), continue or stop")
         ->check(CLI::IsMember({"ask", "continue", "stop"}));
-    auto* out = m_pApp->add_option("--out", m_strDat, "Write the speed curve as a .dat file");
+    auto* out = m_pApp->add_option("--out", m_strDat,
+                                   "Write the speed curve as a .dat file (- for stdout)");
     out->excludes(from);
     m_pApp->add_option("--json", m_strJson, "Write the run as JSON (- for stdout)");
     m_pApp->add_option("--png", m_strPng, "Write the speed graph as a PNG picture");
     m_pApp->add_option("--svg", m_strSvg, "Write the speed graph as an SVG picture");
     m_pApp->add_option("--size", m_strSize, "Picture size WxH")->default_str("1024x600");
-    m_pApp->add_flag("--quiet", m_bQuiet, "No progress line");
+    m_pApp->add_flag("--quiet", m_bQuiet,
+                     "No progress line; with an output on stdout, no information rows either");
 }
+
+CTestCommand::~CTestCommand() = default;
 
 int CTestCommand::Perform()
 {
-    int32_t width = 1024, height = 600;
-    if (!ParseSize(m_strSize, &width, &height))
-    {
-        std::fprintf(stderr, "ratemark-cli: --size must be WxH with sides from 1 to %d\n",
-                     kMaxGraphImageSide);
-        return kExitUsage;
-    }
-    const bool range = m_pApp->count("--from") > 0;
-    EReadErrorPolicy policy = EReadErrorPolicy::Ask;
-    if (m_strOnReadError == "continue")
-        policy = EReadErrorPolicy::Continue;
-    else if (m_strOnReadError == "stop")
-        policy = EReadErrorPolicy::Stop;
+    if (const int rc = CheckOptions())
+        return rc;
 
     CAppCore core;
     SResolvedDrive resolved;
     if (const int rc = ResolveDriveArgument(core, m_strDrive, &resolved))
         return rc;
-    if (range && !(m_nFrom < m_nTo && m_nTo <= resolved.Geometry.Cylinders))
+    if (m_bRange && !(m_nFrom < m_nTo && m_nTo <= resolved.Geometry.Cylinders))
     {
-        std::fprintf(stderr,
-                     "ratemark-cli: --from %u --to %u is no range of this drive's cylinders "
-                     "(0 to %u)\n",
-                     m_nFrom, m_nTo, resolved.Geometry.Cylinders);
+        PrintErr(Format("ratemark-cli: --from %u --to %u is no range of this drive's cylinders "
+                        "(0 to %u)\n",
+                        m_nFrom, m_nTo, resolved.Geometry.Cylinders));
         return kExitUsage;
     }
+    std::vector<SOutput> specs;
+    for (const SPreparedOutput& out : m_outputs)
+        specs.push_back(out.Spec);
+    if (const int rc = CheckOutputPaths(specs, resolved.Path))
+        return rc;
+    if (const int rc = PrepareOutputs())
+        return rc;
+    StoreRunOptions(core);
 
-    // The options the document reads at its construction.
-    fw::ISettingsStore& settings = core.GetSettings();
-    settings.WriteProfileInt("Settings", "FastTest", m_bFast ? 1 : 0);
-    settings.WriteProfileInt("Settings", "RandomAccess", m_bNoRandomAccess ? 0 : 1);
-    settings.WriteProfileInt("Settings", "BurstTest", m_bNoBurst || !core.IsNT() ? 0 : 1);
-    settings.WriteProfileInt("Settings", "HighPriority", m_bNoHighPriority ? 0 : 1);
-
+    const EReadErrorPolicy policy = m_strOnReadError == "continue" ? EReadErrorPolicy::Continue
+                                    : m_strOnReadError == "stop"   ? EReadErrorPolicy::Stop
+                                                                   : EReadErrorPolicy::Ask;
     fw::CMessageQueue queue;
-    CConsoleBoxes boxes(policy, &g_interrupted);
-    fw::SetMessageBoxService(&boxes);
-    fw::SetMessageBoxQueue(&queue);
-    struct SRestoreBoxes
-    {
-        ~SRestoreBoxes()
-        {
-            fw::SetMessageBoxQueue(nullptr);
-            fw::SetMessageBoxService(nullptr);
-        }
-    } restoreBoxes;
-
-    CConsoleFrame frame(queue, resolved.Index, !m_bQuiet && isatty(STDERR_FILENO));
+    CConsoleBoxes boxes(policy, Interrupted);
+    CBoxesScope boxesScope(boxes, queue);
+    CConsoleFrame frame(queue, resolved.Index,
+                        !m_bQuiet && platform::IsTerminal(platform::EStdStream::Err));
     CRatemarkDoc doc(&core, queue);
     frame.SetDocument(&doc);
     doc.SetMainFrame(&frame);
     if (!doc.OnNewDocument())
     {
+        NoteOpenRefusal(core);
         if (doc.IsShortOfResultMemory())
             std::fprintf(stderr, "ratemark-cli: not enough memory for %u cylinders\n",
                          doc.GetCylinders());
         return kExitFailure;
     }
     NoteCacheUse(core, resolved);
-    if (range)
+    if (m_bRange)
         doc.SelectCylinders(m_nFrom, m_nTo);
 
-    std::string ended = "completed";
-    {
-        CInterruptScope interrupts;
-        doc.ExecuteCommand(ID_START_DIAGNOSTIC);
-        bool stopAsked = false;
-        while (doc.IsRunning())
-        {
-            queue.Pump(100);
-            if (g_interrupted && !stopAsked)
-            {
-                doc.OnStop();
-                stopAsked = true;
-            }
-        }
-        queue.Pump();
-        frame.EndProgress();
-        if (boxes.Failed() || !frame.Began())
-            ended = "failed";
-        else if (boxes.Cancelled())
-            ended = "cancelled";
-        else if (stopAsked)
-            ended = "stopped";
-    }
+    const SRunOutcome outcome = RunTest(doc, queue, frame);
 
-    // What the run stored: the selection's results for a range run.
-    const CReadingResult* results = range ? doc.GetSelResults() : doc.GetResults();
-    const int32_t count = range ? doc.GetSelResultCount() : doc.GetResultCount();
-    bool readErrors = false;
-    for (int32_t i = 0; i < count; ++i)
-        readErrors = readErrors || results[i].m_dwError != 0;
+    // The files first, so that a reader of stdout that goes away cannot cost them.
+    const bool outputsOk = WriteOutputs(doc, core, resolved, boxes, outcome);
+    PrintRows(doc);
+    const bool readErrors = HadReadErrors(doc);
 
-    for (int r = 0; r < CRatemarkDoc::kStatCount; ++r)
-        std::printf("%-20s %s\n", GetStatLabel(r).c_str(), doc.GetStatText(r).c_str());
-    std::fflush(stdout);
-
-    bool outputsOk = true;
-    if (!m_strDat.empty())
-    {
-        const size_t shown = boxes.Texts().size();
-        // The document reports a write error itself (10009), through the boxes.
-        if (!doc.OnSaveDocument(m_strDat) || boxes.Texts().size() != shown)
-            outputsOk = false;
-    }
-    if (!m_strJson.empty())
-    {
-        nlohmann::json stats = nlohmann::json::object();
-        for (int r = 0; r < CRatemarkDoc::kStatCount; ++r)
-        {
-            const uint32_t v = doc.GetStat(r);
-            stats[kStatKeys[r]] =
-                v == CRatemarkDoc::kNoValue ? nlohmann::json() : nlohmann::json(v);
-        }
-        nlohmann::json list = nlohmann::json::array();
-        for (int32_t i = 0; i < count; ++i)
-            list.push_back({{"cylinder", results[i].m_nCylinder},
-                            {"speed", results[i].m_nSpeed},
-                            {"error", results[i].m_dwError}});
-        nlohmann::json options = {{"fast", doc.IsFastTest() != 0},
-                                  {"random_access", doc.IsRandomAccess() != 0},
-                                  {"burst", doc.IsBurstTest() != 0},
-                                  {"high_priority", doc.IsHighPriority() != 0},
-                                  {"on_read_error", m_strOnReadError}};
-        if (range)
-        {
-            options["from"] = m_nFrom;
-            options["to"] = m_nTo;
-        }
-        const nlohmann::json run = {{"drive", DriveJson(core, resolved.Path, resolved.Geometry)},
-                                    {"options", options},
-                                    {"stats", stats},
-                                    {"results", list},
-                                    {"partitions", PartitionsJson(doc.GetDrive())},
-                                    {"ended", ended}};
-        outputsOk = WriteText(m_strJson, run.dump(2) + "\n", "JSON") && outputsOk;
-    }
-    if (!m_strPng.empty() || !m_strSvg.empty())
-    {
-        const SGraphData data = GraphDataOf(doc);
-        const std::pair<const std::string*, EGraphImageFormat> pictures[] = {
-            {&m_strPng, EGraphImageFormat::Png}, {&m_strSvg, EGraphImageFormat::Svg}};
-        for (const auto& [path, format] : pictures)
-        {
-            if (path->empty())
-                continue;
-            if (const uint32_t error = WriteGraphImage(data, width, height, *path, format))
-            {
-                std::fprintf(stderr, "%s\n",
-                             DescribeError("ratemark-cli: cannot write the picture " + *path, error)
-                                 .c_str());
-                outputsOk = false;
-            }
-        }
-    }
     // The document is left unmodified so that closing it asks nothing.
     doc.SetModifiedFlag(FALSE);
     doc.OnCloseDocument();
 
-    if (ended == "failed" || !outputsOk)
+    if (outcome.m_eEnd == ERunEnd::Failed || !outputsOk)
         return kExitFailure;
     return readErrors ? kExitReadErrors : kExitOk;
+}
+
+int CTestCommand::CheckOptions()
+{
+    if (!ParseSize(m_strSize, &m_nWidth, &m_nHeight))
+    {
+        PrintErr(Format("ratemark-cli: --size must be WxH with sides from 1 to %d\n",
+                        kMaxGraphImageSide));
+        return kExitUsage;
+    }
+    m_bRange = m_pApp->count("--from") > 0;
+    const struct
+    {
+        const char* Option;
+        EOutputFormat Format;
+        const std::string& Path;
+    } options[] = {{"--out", EOutputFormat::Dat, m_strDat},
+                   {"--json", EOutputFormat::Json, m_strJson},
+                   {"--png", EOutputFormat::Png, m_strPng},
+                   {"--svg", EOutputFormat::Svg, m_strSvg}};
+    m_outputs.clear();
+    for (const auto& o : options)
+        if (m_pApp->count(o.Option) > 0)
+        {
+            SPreparedOutput out;
+            out.Spec.Option = o.Option;
+            out.Spec.Format = o.Format;
+            out.Spec.Path = o.Path;
+            m_bRowsToStderr = m_bRowsToStderr || out.Spec.ToStdout();
+            m_outputs.push_back(std::move(out));
+        }
+    return kExitOk;
+}
+
+int CTestCommand::PrepareOutputs()
+{
+    // The temporaries are made before the run, so that a folder that refuses them costs no
+    // measuring time.
+    for (SPreparedOutput& out : m_outputs)
+    {
+        if (out.Spec.ToStdout())
+            continue;
+        int error = 0;
+        if (out.Spec.Format == EOutputFormat::Dat)
+        {
+            try
+            {
+                out.Archive =
+                    std::make_unique<fw::CFileArchive>(out.Spec.Path, fw::CArchive::store);
+            }
+            catch (const fw::CFileException& e)
+            {
+                error = e.m_lOsError;
+            }
+        }
+        else
+        {
+            out.File = std::make_unique<platform::COutputFile>();
+            error = out.File->Create(out.Spec.Path);
+        }
+        if (error)
+        {
+            PrintErr(WriteFailure(out.Spec, error));
+            return kExitFailure;
+        }
+    }
+    return kExitOk;
+}
+
+void CTestCommand::StoreRunOptions(CAppCore& core)
+{
+    // The options the document reads at its construction.
+    SRunOptions options;
+    options.m_bFastTest = m_bFast ? 1 : 0;
+    options.m_bRandomAccess = m_bNoRandomAccess ? 0 : 1;
+    options.m_bBurstTest = m_bNoBurst || !core.IsNT() ? 0 : 1;
+    options.m_bHighPriority = m_bNoHighPriority ? 0 : 1;
+    WriteRunOptions(core.GetSettings(), options);
+}
+
+SRunOutcome CTestCommand::RunTest(CRatemarkDoc& doc, fw::CMessageQueue& queue, CConsoleFrame& frame)
+{
+    doc.ExecuteCommand(ID_START_DIAGNOSTIC);
+    bool stopAsked = false;
+    while (doc.IsRunning())
+    {
+        queue.Pump(100);
+        if (Interrupted() && !stopAsked)
+        {
+            doc.OnStop();
+            stopAsked = true;
+        }
+    }
+    queue.Pump();
+    frame.EndProgress();
+    return doc.GetLastRun();
+}
+
+bool CTestCommand::WriteResultFile(CRatemarkDoc& doc, CConsoleBoxes& boxes, SPreparedOutput& out)
+{
+    // The document writes its curve and reports a write error itself (10009); the reason
+    // follows here.
+    const size_t shown = boxes.Texts().size();
+    int error = 0;
+    if (out.Spec.ToStdout())
+    {
+        CStdoutArchive archive;
+        doc.Serialize(archive);
+        try
+        {
+            archive.Flush();
+        }
+        catch (const fw::CFileException&)
+        {}
+        error = archive.Error();
+    }
+    else
+    {
+        doc.Serialize(*out.Archive);
+        try
+        {
+            out.Archive->Close();
+        }
+        catch (const fw::CFileException& e)
+        {
+            error = e.m_lOsError;
+        }
+        out.Archive.reset();
+    }
+    if (error)
+        PrintErr(WriteFailure(out.Spec, error));
+    return error == 0 && boxes.Texts().size() == shown;
+}
+
+bool CTestCommand::WriteJson(CRatemarkDoc& doc, const CAppCore& core, const SResolvedDrive& drive,
+                             const SRunOutcome& outcome, SPreparedOutput& out)
+{
+    nlohmann::json stats = nlohmann::json::object();
+    for (int r = 0; r < CRatemarkDoc::kStatCount; ++r)
+    {
+        const uint32_t v = doc.GetStat(r);
+        stats[kStatRows[r].m_pszKey] =
+            v == CRatemarkDoc::kNoValue ? nlohmann::json() : nlohmann::json(v);
+    }
+    const CReadingResult* results = m_bRange ? doc.GetSelResults() : doc.GetResults();
+    const int32_t count = m_bRange ? doc.GetSelResultCount() : doc.GetResultCount();
+    nlohmann::json list = nlohmann::json::array();
+    for (int32_t i = 0; i < count; ++i)
+        list.push_back({{"cylinder", results[i].m_nCylinder},
+                        {"speed", results[i].m_nSpeed},
+                        {"error", results[i].m_dwError}});
+    // What the run was made of, not what was asked for: the sub-tests run on full whole-drive
+    // runs only, the burst test on back-ends that have one.
+    nlohmann::json options = {{"fast", outcome.m_bFast != 0},
+                              {"random_access", outcome.m_bRandomAccessRan != 0},
+                              {"burst", outcome.m_bBurstRan != 0},
+                              {"high_priority", doc.IsHighPriority() != 0},
+                              {"on_read_error", m_strOnReadError}};
+    if (m_bRange)
+    {
+        options["from"] = m_nFrom;
+        options["to"] = m_nTo;
+    }
+    const nlohmann::json run = {{"drive", DriveJson(core, drive.Path, drive.Geometry)},
+                                {"options", options},
+                                {"stats", stats},
+                                {"results", list},
+                                {"partitions", PartitionsJson(doc.GetDrive())},
+                                {"ended", RunEndName(outcome.m_eEnd)}};
+    const std::string text = run.dump(2) + "\n";
+    int error = 0;
+    if (out.Spec.ToStdout())
+        error = platform::WriteStream(platform::EStdStream::Out, text.data(), text.size());
+    else
+    {
+        error = out.File->Write(text.data(), text.size());
+        if (!error)
+            error = out.File->Commit();
+        out.File.reset();
+    }
+    if (error)
+        PrintErr(WriteFailure(out.Spec, error));
+    return error == 0;
+}
+
+bool CTestCommand::WritePicture(CRatemarkDoc& doc, SPreparedOutput& out)
+{
+    const SGraphData data = GraphDataOf(doc);
+    const EGraphImageFormat format =
+        out.Spec.Format == EOutputFormat::Png ? EGraphImageFormat::Png : EGraphImageFormat::Svg;
+    // The picture is painted into the temporary, which then takes the target's place.
+    if (const uint32_t error =
+            WriteGraphImage(data, m_nWidth, m_nHeight, out.File->WriterPath(), format))
+    {
+        PrintErr(DescribeError("ratemark-cli: cannot write the picture " + out.Spec.Path, error) +
+                 "\n");
+        out.File.reset();
+        return false;
+    }
+    const int error = out.File->Commit();
+    out.File.reset();
+    if (error)
+        PrintErr(WriteFailure(out.Spec, error));
+    return error == 0;
+}
+
+bool CTestCommand::WriteOutputs(CRatemarkDoc& doc, const CAppCore& core,
+                                const SResolvedDrive& drive, CConsoleBoxes& boxes,
+                                const SRunOutcome& outcome)
+{
+    bool ok = true;
+    for (SPreparedOutput& out : m_outputs)
+    {
+        switch (out.Spec.Format)
+        {
+        case EOutputFormat::Dat:
+            ok = WriteResultFile(doc, boxes, out) && ok;
+            break;
+        case EOutputFormat::Json:
+            ok = WriteJson(doc, core, drive, outcome, out) && ok;
+            break;
+        case EOutputFormat::Png:
+        case EOutputFormat::Svg:
+            ok = WritePicture(doc, out) && ok;
+            break;
+        }
+    }
+    return ok;
+}
+
+bool CTestCommand::HadReadErrors(CRatemarkDoc& doc) const
+{
+    const CReadingResult* results = m_bRange ? doc.GetSelResults() : doc.GetResults();
+    const int32_t count = m_bRange ? doc.GetSelResultCount() : doc.GetResultCount();
+    for (int32_t i = 0; i < count; ++i)
+        if (results[i].m_dwError != 0)
+            return true;
+    return false;
+}
+
+void CTestCommand::PrintRows(CRatemarkDoc& doc)
+{
+    // With an output on stdout the rows go to stderr, or nowhere when asked to be quiet.
+    if (m_bRowsToStderr && m_bQuiet)
+        return;
+    std::string rows;
+    for (int r = 0; r < CRatemarkDoc::kStatCount; ++r)
+        rows += Format("%-20s %s\n", GetStatLabel(r).c_str(), doc.GetStatText(r).c_str());
+    if (m_bRowsToStderr)
+        PrintErr(rows);
+    else
+        PrintOut(rows);
 }
 
 } // namespace cli

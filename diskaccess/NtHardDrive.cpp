@@ -14,7 +14,9 @@ constexpr uint32_t kSectorsPerTrack = 63;
 
 } // namespace
 
-CNtHardDrive::CNtHardDrive(const platform::IDriveNamespace& drives) : m_drives(drives) {}
+CNtHardDrive::CNtHardDrive(const platform::IDriveNamespace& drives, platform::IDeviceBroker& broker)
+    : m_drives(drives), m_broker(broker)
+{}
 
 GEOMETRY CNtHardDrive::GeometryFromSize(int32_t drive, const platform::DeviceSize& size)
 {
@@ -54,17 +56,53 @@ uint32_t CNtHardDrive::OpenNumber(int32_t drive, platform::DeviceMode mode,
 uint32_t CNtHardDrive::AddPathDrive(const std::string& path, GEOMETRY* geometry)
 {
     platform::DeviceHandle device;
-    uint32_t error = platform::DeviceOpen(path, platform::DeviceMode::Buffered, &device);
-    if (error != 0)
-        return error;
     platform::DeviceSize size;
-    error = platform::DeviceQuerySize(device, &size);
-    platform::DeviceClose(device);
-    if (error != 0)
+    uint32_t error = platform::DeviceOpen(path, platform::DeviceMode::Buffered, &device);
+    if (error == platform::err::AccessDenied)
+    {
+        // A disk the user may not open: the broker opens it when it is measured.
+        if (platform::DeviceQuerySizeUnopened(path, &size) != 0 || !m_broker.CanServe(path))
+            return error;
+    }
+    else if (error != 0)
         return error;
+    else
+    {
+        error = platform::DeviceQuerySize(device, &size);
+        platform::DeviceClose(device);
+        if (error != 0)
+            return error;
+    }
     m_pathDrives.push_back(path);
     *geometry =
         GeometryFromSize(kFirstPathDrive + static_cast<int32_t>(m_pathDrives.size() - 1), size);
+    return 0;
+}
+
+uint32_t CNtHardDrive::OpenForMeasuring(int32_t drive, platform::DeviceHandle* out,
+                                        bool* cacheBypassed, std::string* refusal) const
+{
+    refusal->clear();
+    const uint32_t error = OpenNumber(drive, platform::DeviceMode::Unbuffered, out, cacheBypassed);
+    if (error != platform::err::AccessDenied)
+        return error;
+    const std::string path = DrivePath(drive);
+    if (path.empty() || !m_broker.CanServe(path))
+        return error;
+    return m_broker.Open(path, out, cacheBypassed, refusal);
+}
+
+uint32_t CNtHardDrive::PrepareOpen(int32_t drive, std::string* refusal)
+{
+    platform::DeviceHandle device = platform::kInvalidDevice;
+    bool cacheBypassed = false;
+    const uint32_t error = OpenForMeasuring(drive, &device, &cacheBypassed, refusal);
+    if (error != 0)
+        return error;
+    std::lock_guard lock(m_preparedLock);
+    m_prepared.Drive = drive;
+    m_prepared.Handle.Reset(device);
+    m_prepared.CacheBypassed = cacheBypassed;
     return 0;
 }
 
@@ -75,9 +113,18 @@ BOOL CNtHardDrive::Open(int32_t drive, uint32_t cylinders, uint32_t tracksPerCyl
     m_hDevice.Reset();
     m_bGone = false;
     m_Geometry = GEOMETRY{drive, cylinders, tracksPerCylinder, sectorsPerTrack, bytesPerSector};
+    m_strOpenRefusal.clear();
+    {
+        std::lock_guard lock(m_preparedLock);
+        if (m_prepared.Handle.IsOpen() && m_prepared.Drive == drive)
+        {
+            m_hDevice.Reset(m_prepared.Handle.Release());
+            m_bCacheBypassed = m_prepared.CacheBypassed;
+            return 1;
+        }
+    }
     platform::DeviceHandle device = platform::kInvalidDevice;
-    const uint32_t error =
-        OpenNumber(drive, platform::DeviceMode::Unbuffered, &device, &m_bCacheBypassed);
+    const uint32_t error = OpenForMeasuring(drive, &device, &m_bCacheBypassed, &m_strOpenRefusal);
     if (error != 0)
     {
         m_dwLastError = error;
@@ -193,6 +240,7 @@ uint64_t CNtHardDrive::GetDeviceSectors()
 int CNtHardDrive::GetDrives(CDriveList& drives)
 {
     drives.clear();
+    m_bDiscoveryRefused = false;
     for (int32_t n = 0; n < kProbedDrives; ++n)
     {
         m_dwLastError = 0;
@@ -201,9 +249,22 @@ int CNtHardDrive::GetDrives(CDriveList& drives)
         if (error != 0)
         {
             m_dwLastError = error;
-            if (error == platform::err::AccessDenied)
-                break;
-            continue;
+            if (error != platform::err::AccessDenied)
+                continue;
+            // A user without the right to open disks still sees those the broker can open
+            // for them; the size comes from the kernel's published attributes.
+            platform::DeviceSize size;
+            if (m_drives.QueryDriveSizeUnopened(static_cast<uint32_t>(n), &size) == 0 &&
+                m_broker.CanServe(m_drives.DrivePath(static_cast<uint32_t>(n))))
+            {
+                drives.push_back(GeometryFromSize(n, size));
+                continue;
+            }
+            m_bDiscoveryRefused = true;
+            // Where the broker runs but cannot serve this drive, it may serve the next.
+            if (m_broker.IsAvailable())
+                continue;
+            break;
         }
         platform::DeviceSize size;
         const uint32_t sizeError = platform::DeviceQuerySize(device, &size);

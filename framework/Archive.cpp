@@ -1,4 +1,5 @@
-// The file archive: an unbuffered C stream behind our own buffer, so every OS error is seen.
+// The file archive: our own buffer in front of the platform's output file (or, for reading,
+// an unbuffered C stream), so every OS error is seen.
 #include "framework/Archive.h"
 
 #include <algorithm>
@@ -15,7 +16,13 @@ CFileException::CFileException(int osError, const std::string& path)
 CFileArchive::CFileArchive(const std::string& path, Mode mode, size_t bufferSize)
     : CArchive(mode), m_strPath(path), m_buffer(bufferSize ? bufferSize : 1)
 {
-    m_pFile = std::fopen(path.c_str(), mode == store ? "wb" : "rb");
+    if (mode == store)
+    {
+        if (const int error = m_out.Create(path))
+            throw CFileException(error, path);
+        return;
+    }
+    m_pFile = std::fopen(path.c_str(), "rb");
     if (!m_pFile)
         throw CFileException(errno, path);
     std::setvbuf(m_pFile, nullptr, _IONBF, 0);
@@ -38,7 +45,7 @@ void CFileArchive::Write(const void* data, size_t size)
 {
     if (m_bFailed)
         throw CFileException(m_nError, m_strPath);
-    if (!m_pFile || !IsStoring())
+    if (!IsStoring() || m_out.TempPath().empty())
         Fail(EBADF);
     const char* bytes = static_cast<const char*>(data);
     while (size > 0)
@@ -57,32 +64,41 @@ void CFileArchive::Flush()
 {
     if (m_bFailed)
         throw CFileException(m_nError, m_strPath);
-    if (!m_pFile || m_nUsed == 0)
+    if (!IsStoring() || m_nUsed == 0)
         return;
-    errno = 0;
-    const size_t written = std::fwrite(m_buffer.data(), 1, m_nUsed, m_pFile);
-    if (written != m_nUsed)
-        Fail(errno);
+    if (const int error = m_out.Write(m_buffer.data(), m_nUsed))
+        Fail(error);
     m_nUsed = 0;
 }
 
 void CFileArchive::Close()
 {
-    if (!m_pFile)
-        return;
     int error = 0;
-    try
+    if (IsStoring())
     {
-        if (IsStoring())
+        if (m_out.TempPath().empty())
+            return;
+        try
+        {
             Flush();
+        }
+        catch (const CFileException& e)
+        {
+            error = e.m_lOsError;
+        }
+        if (error || m_bFailed)
+            m_out.Abandon();
+        else
+            error = m_out.Commit();
     }
-    catch (const CFileException& e)
+    else
     {
-        error = e.m_lOsError;
+        if (!m_pFile)
+            return;
+        if (std::fclose(m_pFile) != 0)
+            error = errno ? errno : EIO;
+        m_pFile = nullptr;
     }
-    if (std::fclose(m_pFile) != 0 && error == 0)
-        error = errno ? errno : EIO;
-    m_pFile = nullptr;
     if (error)
     {
         m_bFailed = true;

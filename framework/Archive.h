@@ -1,6 +1,8 @@
 // The archive a document serialises into, and its file form, which reports file errors.
 #pragma once
 
+#include "platform/OutputFile.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <stdexcept>
@@ -46,15 +48,17 @@ private:
 };
 
 // An archive over a file, buffered: a file error shows up at the write that fills the buffer
-// or at Close.
+// or at Close. A file written through it is whole or absent: the writes go to a temporary
+// beside it, and only a Close without any error puts it in place of the old file.
 class CFileArchive : public CArchive
 {
 public:
     static constexpr size_t kBufferSize = 4096;
 
-    // Opens path for reading, or creates or truncates it for writing; throws CFileException.
+    // Opens path for reading, or prepares to replace it for writing; throws CFileException
+    // (also when path exists and is no regular file).
     CFileArchive(const std::string& path, Mode mode, size_t bufferSize = kBufferSize);
-    // Closes without reporting; call Close to learn whether everything arrived.
+    // Closes without reporting; a file being written that was not closed stays as it was.
     ~CFileArchive() override;
     CFileArchive(const CFileArchive&) = delete;
     CFileArchive& operator=(const CFileArchive&) = delete;
@@ -63,7 +67,8 @@ public:
     void Flush() override;
     bool HasFailed() const override { return m_bFailed; }
 
-    // Flushes and closes the file; throws CFileException when either fails.
+    // Flushes and closes the file; a file being written then replaces the old one. Throws
+    // CFileException when a step fails or a write failed before; the old file then stays.
     void Close();
 
     const std::string& GetPath() const { return m_strPath; }
@@ -72,7 +77,8 @@ private:
     void Fail(int osError);
 
     std::string m_strPath;
-    std::FILE* m_pFile = nullptr;
+    std::FILE* m_pFile = nullptr; // reading
+    platform::COutputFile m_out;  // writing
     std::vector<char> m_buffer;
     size_t m_nUsed = 0;
     bool m_bFailed = false;

@@ -32,6 +32,15 @@ struct DeviceSize
 // Size and logical sector size of an open device. Returns 0 or a Win32 error number.
 uint32_t DeviceQuerySize(DeviceHandle device, DeviceSize* out);
 
+// Size and logical sector size of a whole-disk block device from the kernel's attributes in
+// sysfs, which anyone may read, without opening the device. Returns 0 or a Win32 error number
+// (InvalidFunction for anything but a whole-disk block device).
+uint32_t DeviceQuerySizeUnopened(const std::string& path, DeviceSize* out);
+
+// The same from one disk's sysfs directory (with "size" in 512-byte units and
+// "queue/logical_block_size"). Returns 0 or a Win32 error number.
+uint32_t ReadSysfsDiskSize(const std::string& sysDir, DeviceSize* out);
+
 // One positioned read of bytes at offset. *bytesRead gets what arrived, also on failure.
 // A read that ends early without an OS error returns SectorNotFound.
 // Returns 0 or a Win32 error number.

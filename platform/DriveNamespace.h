@@ -21,6 +21,10 @@ public:
     // a number without a drive).
     virtual uint32_t OpenDrive(uint32_t n, DeviceMode mode, DeviceHandle* out,
                                bool* cacheBypassed = nullptr) const;
+
+    // Size and logical sector size of drive n from what the kernel publishes to everyone,
+    // without opening it (for a user who may not open it). Returns 0 or a Win32 error number.
+    virtual uint32_t QueryDriveSizeUnopened(uint32_t n, DeviceSize* out) const;
 };
 
 // Drives as the kernel lists them in sysfs: real disks (sd, nvme, vd, hd, mmcblk, xvd, ...)
@@ -36,6 +40,7 @@ public:
     std::vector<std::string> ListDisks() const;
 
     std::string DrivePath(uint32_t n) const override;
+    uint32_t QueryDriveSizeUnopened(uint32_t n, DeviceSize* out) const override;
 
 private:
     std::string m_strSysBlock;

@@ -9,7 +9,9 @@ namespace platform {
 // Opens path for reading and writing as a text stream that appends, creating it when it is
 // missing and never truncating it, and shares it with no other opener: while one stream
 // holds the file, every other open through this function fails, in this process or another.
-// Returns nullptr when the file cannot be opened or is held.
+// The path's last part is never followed as a link, and only a regular file with no other
+// name is opened. Returns nullptr when the file cannot be opened, is held, or is something
+// else (a link, a device, a pipe, a file with a second name).
 std::FILE* OpenExclusiveAppend(const std::string& path);
 
 // Closes a stream from OpenExclusiveAppend and releases the file; nullptr is ignored.

@@ -17,4 +17,7 @@ inline constexpr const char* kPlatformOverrideVariable = "RATEMARK_PLATFORM";
 // a decimal number gives itself; any other value is ignored.
 uint32_t PlatformId();
 
+// Whether RATEMARK_PLATFORM is unset, empty, or a value PlatformId understands.
+bool PlatformOverrideIsValid();
+
 } // namespace platform

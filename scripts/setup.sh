@@ -12,6 +12,7 @@ packages=(
     libfuse3-dev fuse3
     libwxgtk3.2-dev libx11-dev xvfb xauth openbox xdotool
     zlib1g-dev ntfs-3g dosfstools
+    libglib2.0-dev dbus udev polkitd udisks2
 )
 
 missing=()

@@ -75,6 +75,16 @@ int CAppCore::DiscoverDrives()
     return found;
 }
 
+std::string CAppCore::NoDriveAdvice() const
+{
+    if (!m_arrDrives.empty() || !m_pNtDrive || !m_pNtDrive->WasDiscoveryRefused())
+        return {};
+    // Not the disk group: it would give write access to every disk.
+    return "Reading the disks needs more rights than this user has. Run Ratemark as root, or "
+           "install udisks2, through which Ratemark asks the system for access to a disk when "
+           "it is measured.";
+}
+
 int CAppCore::AddDrive(const GEOMETRY& geometry)
 {
     m_arrDrives.push_back(geometry);

@@ -35,6 +35,10 @@ public:
     // Discovers the drives into the drive list and drops incomplete ones. Returns what
     // discovery reported before the clean-up; 0 means no drive answered.
     int DiscoverDrives();
+    // What would give access to the drives, when the last discovery found none because the
+    // user may not open them and nothing could open them for the user; "" otherwise. Shown
+    // after the message that no drive was found.
+    std::string NoDriveAdvice() const;
 
     int GetDriveCount() const override { return static_cast<int>(m_arrDrives.size()); }
     // A copy of entry index; std::invalid_argument outside the list.

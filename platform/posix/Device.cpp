@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdio>
 #include <fcntl.h>
+#include <fstream>
 #include <linux/fs.h>
 #include <mutex>
 #include <sys/ioctl.h>
@@ -162,6 +163,56 @@ uint32_t DeviceQuerySize(DeviceHandle device, DeviceSize* out)
         return err::Success;
     }
     return err::InvalidFunction;
+}
+
+namespace {
+
+// One unsigned decimal number, alone on the first line of a sysfs attribute.
+bool ReadSysfsNumber(const std::string& file, uint64_t* value)
+{
+    std::ifstream in(file);
+    std::string text;
+    if (!in || !std::getline(in, text) || text.empty() ||
+        text.find_first_not_of("0123456789") != std::string::npos || text.size() > 19)
+        return false;
+    *value = std::stoull(text);
+    return true;
+}
+
+} // namespace
+
+uint32_t ReadSysfsDiskSize(const std::string& sysDir, DeviceSize* out)
+{
+    *out = DeviceSize{};
+    uint64_t sectors = 0, sectorSize = 0;
+    if (!ReadSysfsNumber(sysDir + "/size", &sectors) ||
+        !ReadSysfsNumber(sysDir + "/queue/logical_block_size", &sectorSize))
+        return err::InvalidFunction;
+    // The kernel counts "size" in 512-byte units whatever the logical sector size.
+    if (sectorSize == 0 || sectorSize > UINT32_MAX || sectors > UINT64_MAX / 512)
+        return err::InvalidFunction;
+    out->Bytes = sectors * 512;
+    out->BytesPerSector = static_cast<uint32_t>(sectorSize);
+    return err::Success;
+}
+
+uint32_t DeviceQuerySizeUnopened(const std::string& path, DeviceSize* out)
+{
+    *out = DeviceSize{};
+    struct stat st
+    {};
+    if (path.empty())
+        return err::FileNotFound;
+    if (stat(path.c_str(), &st) != 0)
+        return Win32ErrorFromErrno(errno);
+    if (!S_ISBLK(st.st_mode))
+        return err::InvalidFunction;
+    const std::string sysDir = "/sys/dev/block/" + std::to_string(major(st.st_rdev)) + ":" +
+                               std::to_string(minor(st.st_rdev));
+    // A partition has a "partition" attribute and no queue of its own.
+    if (access((sysDir + "/partition").c_str(), F_OK) == 0)
+        return err::InvalidFunction;
+    return ReadSysfsDiskSize(sysDir, out);
 }
 
 uint32_t DeviceRead(DeviceHandle device, uint64_t offset, void* buffer, uint32_t bytes,

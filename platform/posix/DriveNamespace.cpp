@@ -26,6 +26,11 @@ uint32_t IDriveNamespace::OpenDrive(uint32_t n, DeviceMode mode, DeviceHandle* o
     return DeviceOpen(path, mode, out, cacheBypassed);
 }
 
+uint32_t IDriveNamespace::QueryDriveSizeUnopened(uint32_t n, DeviceSize* out) const
+{
+    return DeviceQuerySizeUnopened(DrivePath(n), out);
+}
+
 namespace {
 
 constexpr std::array<std::string_view, 6> kDiskPrefixes = {"sd", "nvme",   "vd",
@@ -158,6 +163,17 @@ std::string CSysfsDriveNamespace::DrivePath(uint32_t n) const
     if (n >= disks.size())
         return {};
     return m_strDev + "/" + disks[n];
+}
+
+uint32_t CSysfsDriveNamespace::QueryDriveSizeUnopened(uint32_t n, DeviceSize* out) const
+{
+    const auto disks = ListDisks();
+    if (n >= disks.size())
+    {
+        *out = DeviceSize{};
+        return err::FileNotFound;
+    }
+    return ReadSysfsDiskSize(m_strSysBlock + "/" + disks[n], out);
 }
 
 const IDriveNamespace& SystemDriveNamespace()

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace platform {
@@ -13,10 +14,19 @@ std::FILE* OpenExclusiveAppend(const std::string& path)
 {
     int fd;
     do
-        fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+        fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK,
+                  0666);
     while (fd < 0 && errno == EINTR);
     if (fd < 0)
         return nullptr;
+    // Only a file of its own: never a device, a pipe, or a second name of another file (a
+    // drive image linked into the folder).
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink != 1)
+    {
+        close(fd);
+        return nullptr;
+    }
     // flock belongs to the open file, so a second open in this same process is refused too.
     int locked;
     do

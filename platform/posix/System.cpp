@@ -8,21 +8,40 @@
 
 namespace platform {
 
+namespace {
+
+// The id the override names; false when it names none.
+bool OverrideId(const char* value, uint32_t* id)
+{
+    if (strcasecmp(value, "win9x") == 0)
+        *id = kPlatformWin9x;
+    else if (strcasecmp(value, "nt") == 0)
+        *id = kPlatformNt;
+    else
+    {
+        const std::string_view text(value);
+        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), *id);
+        return ec == std::errc() && end == text.data() + text.size();
+    }
+    return true;
+}
+
+} // namespace
+
 uint32_t PlatformId()
 {
     const char* value = std::getenv(kPlatformOverrideVariable);
-    if (!value || !*value)
-        return kPlatformNt;
-    if (strcasecmp(value, "win9x") == 0)
-        return kPlatformWin9x;
-    if (strcasecmp(value, "nt") == 0)
-        return kPlatformNt;
-    const std::string_view text(value);
-    uint32_t id = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), id);
-    if (ec == std::errc() && end == text.data() + text.size())
+    uint32_t id = kPlatformNt;
+    if (value && *value && OverrideId(value, &id))
         return id;
     return kPlatformNt;
+}
+
+bool PlatformOverrideIsValid()
+{
+    const char* value = std::getenv(kPlatformOverrideVariable);
+    uint32_t id = 0;
+    return !value || !*value || OverrideId(value, &id);
 }
 
 } // namespace platform

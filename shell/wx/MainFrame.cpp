@@ -73,10 +73,20 @@ CMainFrame::CMainFrame(CAppCore& app, fw::CMessageQueue& queue, fw::CIniSettings
     Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
 }
 
-CMainFrame::~CMainFrame()
+// The document may be gone by the time the toolkit deletes the window: it is left alone here
+// (DetachDocument has let it go).
+CMainFrame::~CMainFrame() = default;
+
+void CMainFrame::DetachDocument()
 {
     if (m_pDoc)
+    {
+        m_pDoc->SetPrompts(nullptr);
         m_pDoc->SetMainFrame(nullptr);
+    }
+    if (m_pDataView)
+        m_pDataView->GetList()->SetDocument(nullptr);
+    m_pDoc = nullptr;
 }
 
 bool CMainFrame::CreateParts()
@@ -534,7 +544,6 @@ void CMainFrame::OnClose(wxCloseEvent& event)
     SavePlacement();
     if (m_pCpuView)
         m_pCpuView->SaveSize();
-    if (m_pDoc)
-        m_pDoc->SetMainFrame(nullptr);
+    DetachDocument();
     Destroy();
 }

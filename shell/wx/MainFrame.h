@@ -57,6 +57,8 @@ public:
     // Attaches the views to pDoc and makes this frame the document's main window.
     void AttachDocument(CRatemarkDoc* pDoc);
     CRatemarkDoc* GetDocument() const { return m_pDoc; }
+    // Lets the document go before the window is destroyed: neither refers to the other after.
+    void DetachDocument();
 
     // The drive selector.
     int GetSelectedDrive() override;

@@ -214,6 +214,7 @@ bool CRatemarkApp::StartUp(const std::vector<std::string>& args)
         if (!m_pDoc->OnOpenDocument(m_cmdInfo.m_strFileName))
         {
             m_pFrame->SavePlacement();
+            m_pFrame->DetachDocument();
             m_pFrame->Destroy();
             m_pFrame = nullptr;
             return End(1);

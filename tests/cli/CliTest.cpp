@@ -267,11 +267,35 @@ TEST(CliTest, FullRunHasAccessTimeAndBurstSpeed)
     const std::string image = SampleImage(dir, 6);
     const SRun run = Cli("test --drive " + image + " --json -");
     ASSERT_EQ(run.Exit, 0) << run.Out;
-    const auto doc = nlohmann::json::parse(run.Out.substr(run.Out.find('{')));
+    const auto doc = nlohmann::json::parse(run.Out);
     EXPECT_EQ(doc["ended"], "completed");
     EXPECT_FALSE(doc["stats"]["access_time"].is_null());
     EXPECT_GT(doc["stats"]["burst_speed"].get<uint32_t>(), 0u);
     EXPECT_EQ(doc["results"].size(), 6u);
+    EXPECT_EQ(doc["options"]["random_access"], true);
+    EXPECT_EQ(doc["options"]["burst"], true);
+
+    // The options say what ran, and what did not run has no value.
+    const struct
+    {
+        const char* Args;
+        bool RandomAccess, Burst;
+    } cases[] = {
+        {" --no-burst", true, false},
+        {" --no-random-access", false, true},
+        {" --fast", false, false},
+        {" --from 1 --to 3", false, false},
+    };
+    for (const auto& c : cases)
+    {
+        const SRun sub = Cli("test --drive " + image + " --json -" + c.Args);
+        ASSERT_EQ(sub.Exit, 0) << c.Args;
+        const auto json = nlohmann::json::parse(sub.Out);
+        EXPECT_EQ(json["options"]["random_access"], c.RandomAccess) << c.Args;
+        EXPECT_EQ(json["options"]["burst"], c.Burst) << c.Args;
+        EXPECT_EQ(json["stats"]["access_time"].is_null(), !c.RandomAccess) << c.Args;
+        EXPECT_EQ(json["stats"]["burst_speed"].is_null(), !c.Burst) << c.Args;
+    }
 }
 
 TEST(CliTest, RangeRunMeasuresExactlyItsCylinders)
@@ -280,7 +304,7 @@ TEST(CliTest, RangeRunMeasuresExactlyItsCylinders)
     const std::string image = SampleImage(dir, 12);
     const SRun run = Cli("test --drive " + image + " --from 3 --to 7 --no-random-access --json -");
     ASSERT_EQ(run.Exit, 0) << run.Out;
-    const auto doc = nlohmann::json::parse(run.Out.substr(run.Out.find('{')));
+    const auto doc = nlohmann::json::parse(run.Out);
     ASSERT_EQ(doc["results"].size(), 4u);
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(doc["results"][i]["cylinder"], 3 + i);
@@ -314,10 +338,10 @@ TEST(CliTest, TestUsageAndOutputErrors)
         {"test --drive /dev/zero", 1, "Can't open drive"},
         {"test --drive " + fifo, 1, "Can't open drive"},
         {"test --drive " + dir.Path().string(), 1, "Can't open drive"},
-        // A short file fails only when it is closed, which the framework reports itself.
-        {"test" + drive + " --fast --out /dev/full", 1, "/dev/full"},
+        // Outputs go to regular files only; a folder that is missing is found before the run.
+        {"test" + drive + " --fast --out /dev/full", 2, "/dev/full"},
         {"test" + drive + " --fast --json " + dir.File("no/such/dir.json"), 1, "JSON"},
-        {"test" + drive + " --fast --png /dev/full", 1, "picture"},
+        {"test" + drive + " --fast --png /dev/full", 2, "regular files"},
         {"test" + drive + " --fast --svg " + dir.File("no/such/dir.svg"), 1, "picture"},
     };
     for (const auto& c : cases)

@@ -1,6 +1,7 @@
 // The physical-drive back-end on image files and fake drive namespaces.
 #include "diskaccess/NtHardDrive.h"
 #include "fixtures/DiskImage.h"
+#include "fixtures/FakeBroker.h"
 #include "fixtures/TempDir.h"
 #include "platform/Errors.h"
 #include "platform/Memory.h"
@@ -9,6 +10,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
+#include <thread>
 
 using namespace testing_fx;
 
@@ -22,6 +24,8 @@ class CFakeNamespace : public platform::IDriveNamespace
 public:
     std::map<uint32_t, std::string> Paths;
     std::map<uint32_t, uint32_t> OpenErrors;
+    // What sysfs would tell of a drive that cannot be opened.
+    std::map<uint32_t, platform::DeviceSize> UnopenedSizes;
     mutable std::vector<uint32_t> Opened;
 
     std::string DrivePath(uint32_t n) const override
@@ -37,6 +41,14 @@ public:
             return it->second;
         return IDriveNamespace::OpenDrive(n, mode, out, bypassed);
     }
+    uint32_t QueryDriveSizeUnopened(uint32_t n, platform::DeviceSize* out) const override
+    {
+        auto it = UnopenedSizes.find(n);
+        if (it == UnopenedSizes.end())
+            return platform::err::InvalidFunction;
+        *out = it->second;
+        return 0;
+    }
 };
 
 class NtHardDriveTest : public ::testing::Test
@@ -44,6 +56,7 @@ class NtHardDriveTest : public ::testing::Test
 protected:
     CTempDir m_dir;
     CFakeNamespace m_ns;
+    CFakeBroker m_broker;
 
     std::string Image(const std::string& name, uint64_t size)
     {
@@ -227,6 +240,84 @@ TEST_F(NtHardDriveTest, PathDrivesGetTheirOwnNumbers)
     EXPECT_EQ(drive.AddPathDrive("/dev/null", &none), platform::err::InvalidFunction);
 }
 
+TEST_F(NtHardDriveTest, GetDrivesListsRefusedDrivesTheBrokerServes)
+{
+    for (uint32_t n = 0; n < 4; ++n)
+        m_ns.Paths[n] = Image("d" + std::to_string(n) + ".img", kCylinderBytes);
+    m_ns.OpenErrors[1] = platform::err::AccessDenied;
+    m_ns.OpenErrors[2] = platform::err::AccessDenied;
+    m_ns.UnopenedSizes[1] = {9 * kCylinderBytes, 512};
+    m_ns.UnopenedSizes[2] = {5 * 255ull * 63 * 4096, 4096};
+    m_broker.Served = {m_ns.Paths[1]};
+    CNtHardDrive drive(m_ns, m_broker);
+    CDriveList list;
+
+    // Drive 2 is refused and not served, but the running broker may serve later drives.
+    EXPECT_EQ(drive.GetDrives(list), 3);
+    EXPECT_EQ(list, (CDriveList{{0, 1, 255, 63, 512}, {1, 9, 255, 63, 512}, {3, 1, 255, 63, 512}}));
+    EXPECT_EQ(m_ns.Opened.size(), 20u);
+    EXPECT_TRUE(drive.WasDiscoveryRefused());
+    EXPECT_TRUE(m_broker.Asked.empty()) << "discovery asks for no authorisation";
+
+    m_broker.Served.insert(m_ns.Paths[2]);
+    EXPECT_EQ(drive.GetDrives(list), 4);
+    EXPECT_EQ(list[2], (GEOMETRY{2, 5, 255, 63, 4096}));
+    EXPECT_FALSE(drive.WasDiscoveryRefused());
+
+    // Without the service, a refusal ends the probing as it always did.
+    m_broker.Available = false;
+    m_ns.Opened.clear();
+    EXPECT_EQ(drive.GetDrives(list), 1);
+    EXPECT_EQ(m_ns.Opened, (std::vector<uint32_t>{0, 1}));
+    EXPECT_EQ(drive.GetErrorCode(), platform::err::AccessDenied);
+    EXPECT_TRUE(drive.WasDiscoveryRefused());
+}
+
+TEST_F(NtHardDriveTest, OpenGoesThroughTheBrokerOnlyWhenAccessIsRefused)
+{
+    const std::string path = Image("d0.img", 2 * kCylinderBytes);
+    std::vector<uint8_t> pattern(512);
+    for (size_t i = 0; i < pattern.size(); ++i)
+        pattern[i] = static_cast<uint8_t>(i * 7 + 3);
+    WriteAt(path, 16065ull * 512, pattern);
+    m_ns.Paths[0] = path;
+    m_ns.Paths[1] = Image("d1.img", kCylinderBytes);
+    m_ns.OpenErrors[0] = platform::err::AccessDenied;
+    m_ns.OpenErrors[1] = platform::err::NotReady;
+    m_broker.Served = {m_ns.Paths[0], m_ns.Paths[1]};
+    CNtHardDrive drive(m_ns, m_broker);
+    platform::CPageBuffer buffer(4096);
+
+    // Served: the broker's descriptor reads like our own.
+    ASSERT_EQ(drive.Open(0, 2, 255, 63, 512), 1);
+    uint32_t got = 0;
+    ASSERT_EQ(drive.ReadChs(1, 0, 0, 1, buffer.Get(), &got), 1);
+    EXPECT_EQ(got, 1u);
+    EXPECT_EQ(std::vector<uint8_t>(buffer.Get(), buffer.Get() + 512), pattern);
+    EXPECT_EQ(drive.GetOpenRefusal(), "");
+    drive.Close();
+    EXPECT_EQ(m_broker.Asked, std::vector<std::string>{path});
+
+    // Refused by the system: access denied, with the reason kept.
+    m_broker.Refusal = "Not authorized to perform operation";
+    EXPECT_EQ(drive.Open(0, 2, 255, 63, 512), 0);
+    EXPECT_EQ(drive.GetErrorCode(), platform::err::AccessDenied);
+    EXPECT_EQ(drive.GetOpenRefusal(), "Not authorized to perform operation");
+    EXPECT_EQ(drive.Close(), 1);
+
+    // Errors other than a refusal of access, and drives the broker does not serve, never
+    // reach it; each Open forgets the previous refusal.
+    m_broker.Asked.clear();
+    EXPECT_EQ(drive.Open(1, 1, 255, 63, 512), 0);
+    EXPECT_EQ(drive.GetErrorCode(), platform::err::NotReady);
+    EXPECT_EQ(drive.GetOpenRefusal(), "");
+    m_broker.Served.clear();
+    EXPECT_EQ(drive.Open(0, 2, 255, 63, 512), 0);
+    EXPECT_EQ(drive.GetErrorCode(), platform::err::AccessDenied);
+    EXPECT_EQ(drive.GetOpenRefusal(), "");
+    EXPECT_TRUE(m_broker.Asked.empty());
+}
+
 namespace {
 
 // Descriptors the process holds open now.
@@ -239,6 +330,45 @@ size_t OpenDescriptors()
 }
 
 } // namespace
+
+TEST_F(NtHardDriveTest, PreparedOpenIsTakenByTheNextOpenOfThatDrive)
+{
+    m_ns.Paths[0] = Image("d0.img", kCylinderBytes);
+    m_ns.Paths[1] = Image("d1.img", kCylinderBytes);
+    m_ns.OpenErrors[0] = platform::err::AccessDenied;
+    m_broker.Served = {m_ns.Paths[0]};
+    const size_t before = OpenDescriptors();
+    {
+        CNtHardDrive drive(m_ns, m_broker);
+        std::string refusal = "stale";
+        // Authorised on another thread, as a window program waits for the dialog.
+        uint32_t prepared = 1;
+        std::thread([&] { prepared = drive.PrepareOpen(0, &refusal); }).join();
+        EXPECT_EQ(prepared, 0u);
+        EXPECT_EQ(refusal, "");
+        ASSERT_EQ(drive.Open(0, 1, 255, 63, 512), 1);
+        EXPECT_EQ(m_broker.Asked.size(), 1u) << "the open asked again";
+        platform::CPageBuffer buffer(512);
+        uint32_t got = 0;
+        EXPECT_EQ(drive.ReadLba(0, 1, buffer.Get(), &got), 1);
+        drive.Close();
+
+        // Taken once: the next Open asks again, and a refusal comes back with its reason.
+        m_broker.Refusal = "Not authorized to perform operation";
+        EXPECT_EQ(drive.Open(0, 1, 255, 63, 512), 0);
+        EXPECT_EQ(m_broker.Asked.size(), 2u);
+        EXPECT_EQ(drive.PrepareOpen(0, &refusal), platform::err::AccessDenied);
+        EXPECT_EQ(refusal, "Not authorized to perform operation");
+
+        // A prepared drive that no Open takes is closed with the back-end.
+        m_broker.Refusal.clear();
+        EXPECT_EQ(drive.PrepareOpen(0, &refusal), 0u);
+        EXPECT_EQ(drive.PrepareOpen(0, &refusal), 0u);
+        ASSERT_EQ(drive.Open(1, 1, 255, 63, 512), 1);
+        drive.Close();
+    }
+    EXPECT_EQ(OpenDescriptors(), before);
+}
 
 TEST_F(NtHardDriveTest, SecondOpenAndDestructionCloseTheDevice)
 {

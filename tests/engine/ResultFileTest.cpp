@@ -3,9 +3,11 @@
 #include "fixtures/TempDir.h"
 #include "framework/Archive.h"
 
+#include <csignal>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/resource.h>
 
 using namespace testing_fx;
 
@@ -142,7 +144,20 @@ TEST_F(ResultFile, WriteErrorIsReportedAndTheDocumentStaysModified)
 {
     BindForFile(GEOMETRY{0, 1000, 1, 1, 512});
     Run();
-    EXPECT_FALSE(m_doc->OnSaveDocument("/dev/full"));
+    // The file system refuses the file past its first bytes (a file-size limit stands in for
+    // a full disk); the earlier file stays as it was.
+    std::ofstream(m_prompts.m_path, std::ios::binary) << "earlier\n";
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old{};
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit lowered = old;
+    lowered.rlim_cur = 10;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+    const BOOL saved = m_doc->OnSaveDocument(m_prompts.m_path);
+    setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(ReadFile(m_prompts.m_path), "earlier\n");
     EXPECT_EQ(m_boxes.Texts(), (std::vector<std::string>{"Writing to file error"}));
     EXPECT_EQ(m_boxes.Boxes()[0].Type, unsigned{fw::kMbOk | fw::kMbIconHand});
     EXPECT_TRUE(m_doc->IsModified());

@@ -74,12 +74,21 @@ STrace ReadTrace(const std::filesystem::path& dir, const std::string& device)
                                    flags.find("O_RDWR") != std::string::npos ||
                                    flags.find("O_CREAT") != std::string::npos ||
                                    flags.find("O_TRUNC") != std::string::npos;
-                if (path == device)
+                // What the kernel opened (strace -y annotates the result), and the name
+                // asked for: a name under /proc/self/ means the traced process's own files,
+                // which only the annotation tells.
+                const size_t result = line.rfind(" = ");
+                const std::string opened =
+                    result == std::string::npos ? std::string() : FdPath(line.substr(result));
+                const bool ownName = path.rfind("/proc/self/", 0) == 0;
+                const bool block =
+                    (!ownName && IsBlockDevice(path)) || (!opened.empty() && IsBlockDevice(opened));
+                if (path == device || opened == device)
                     trace.DeviceOpens.push_back(line);
-                if (IsBlockDevice(path))
+                if (block)
                     trace.BlockOpens.push_back(line);
-                if (write && (IsBlockDevice(path) || path.rfind("/sys/", 0) == 0 ||
-                              path.rfind("/proc/sys/", 0) == 0))
+                if (write && (block || path.rfind("/sys/", 0) == 0 ||
+                              path.rfind("/proc/sys/", 0) == 0 || opened.rfind("/sys/", 0) == 0))
                     trace.Violations.push_back(line);
             }
             else if (call == "ioctl")

@@ -7,9 +7,14 @@
 #include "framework/CmdUI.h"
 #include "framework/SettingsStore.h"
 
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace testing_fx;
 
@@ -193,7 +198,40 @@ TEST_F(DocumentBase, SaveBeforeReplaceFollowsTheAnswer)
     EXPECT_EQ(m_prompts.m_questions.size(), asked);
 }
 
-TEST_F(DocumentBase, FailedWritesKeepTheDocumentModified)
+// Writes to regular files fail past limit bytes (EFBIG) while it lives.
+class CFileSizeLimit
+{
+public:
+    explicit CFileSizeLimit(rlim_t limit)
+    {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit lowered = m_old;
+        lowered.rlim_cur = limit;
+        setrlimit(RLIMIT_FSIZE, &lowered);
+    }
+    ~CFileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = nullptr;
+};
+
+// The names in dir, sorted.
+std::vector<std::string> Names(const std::filesystem::path& dir)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(DocumentBase, AFailedSaveLeavesTheOldFileThePathAndTheModifiedFlag)
 {
     // Past the archive's buffer the error surfaces inside Serialize; a short file's only at
     // the final flush, which the framework reports itself.
@@ -203,41 +241,89 @@ TEST_F(DocumentBase, FailedWritesKeepTheDocumentModified)
         bool serializeSaw;
         size_t frameworkBoxes;
     };
+    const std::string target = m_dir.File("curve.dat");
     for (const SCase c : {SCase{1000, true, 0}, SCase{2, false, 1}})
     {
+        std::ofstream(target, std::ios::binary) << "0 100\n";
         CLinesDoc doc;
+        doc.SetPathName(m_dir.File("earlier.dat"));
         doc.m_nLines = c.lines;
         doc.SetModifiedFlag();
         const size_t before = m_boxes.Boxes().size();
-        EXPECT_FALSE(doc.OnSaveDocument("/dev/full")) << c.lines;
+        {
+            CFileSizeLimit limit(10);
+            EXPECT_FALSE(doc.OnSaveDocument(target)) << c.lines;
+        }
         EXPECT_EQ(doc.m_bSawError, c.serializeSaw) << c.lines;
         EXPECT_EQ(m_boxes.Boxes().size() - before, c.frameworkBoxes) << c.lines;
         EXPECT_TRUE(doc.IsModified());
-        EXPECT_EQ(doc.GetPathName(), "");
+        EXPECT_EQ(doc.GetPathName(), m_dir.File("earlier.dat"));
+        EXPECT_EQ(ReadFile(target), "0 100\n") << c.lines;
+        EXPECT_EQ(Names(m_dir.Path()), std::vector<std::string>{"curve.dat"}) << c.lines;
     }
-    CLinesDoc doc;
-    doc.SetModifiedFlag();
-    EXPECT_FALSE(doc.OnSaveDocument(m_dir.File("no/such/dir.dat")));
-    EXPECT_TRUE(doc.IsModified());
+    // Targets that are no regular file, or have no folder, are refused before a byte.
+    for (const std::string& path :
+         {std::string("/dev/full"), std::string("/dev/null"), m_dir.File("no/such/dir.dat"),
+          m_dir.Path().string(), std::string()})
+    {
+        CLinesDoc doc;
+        doc.SetModifiedFlag();
+        const size_t before = m_boxes.Boxes().size();
+        EXPECT_FALSE(doc.OnSaveDocument(path)) << path;
+        EXPECT_EQ(m_boxes.Boxes().size() - before, 1u) << path;
+        EXPECT_TRUE(doc.IsModified()) << path;
+        EXPECT_EQ(doc.GetPathName(), "") << path;
+    }
+    EXPECT_EQ(Names(m_dir.Path()), std::vector<std::string>{"curve.dat"});
 }
 
-TEST(FileArchive, ErrorsAreStickyAndReportedAtClose)
+TEST_F(DocumentBase, ASaveReplacesTheFileWholeAndWritesThroughALink)
 {
-    fw::CFileArchive ar("/dev/full", fw::CArchive::store, 8);
-    EXPECT_TRUE(ar.IsStoring());
-    ar.Write("1234", 4);
-    EXPECT_THROW(ar.Write("56789", 5), fw::CFileException);
-    EXPECT_TRUE(ar.HasFailed());
-    EXPECT_THROW(ar.Write("x", 1), fw::CFileException);
-    try
+    const std::string target = m_dir.File("curve.dat"), link = m_dir.File("latest.dat");
+    std::ofstream(target, std::ios::binary) << std::string(5000, 'x');
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    std::filesystem::create_symlink(target, link);
+    m_doc.m_nLines = 2;
+    m_doc.SetModifiedFlag();
+    EXPECT_TRUE(m_doc.OnSaveDocument(link));
+    EXPECT_EQ(ReadFile(target), "0123456789\n0123456789\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(std::filesystem::status(target).permissions(),
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                  std::filesystem::perms::group_read);
+    EXPECT_EQ(Names(m_dir.Path()), (std::vector<std::string>{"curve.dat", "latest.dat"}));
+    EXPECT_FALSE(m_doc.IsModified());
+}
+
+TEST(FileArchive, ErrorsAreStickyAndReportedAtCloseAndNothingIsLeft)
+{
+    CTempDir dir;
+    const std::string path = dir.File("out.dat");
     {
-        ar.Close();
-        ADD_FAILURE() << "Close reported success";
+        CFileSizeLimit limit(6);
+        fw::CFileArchive ar(path, fw::CArchive::store, 8);
+        EXPECT_TRUE(ar.IsStoring());
+        ar.Write("1234", 4);
+        EXPECT_THROW(ar.Write("56789", 5), fw::CFileException);
+        EXPECT_TRUE(ar.HasFailed());
+        EXPECT_THROW(ar.Write("x", 1), fw::CFileException);
+        try
+        {
+            ar.Close();
+            ADD_FAILURE() << "Close reported success";
+        }
+        catch (const fw::CFileException& e)
+        {
+            EXPECT_EQ(e.m_lOsError, EFBIG);
+        }
     }
-    catch (const fw::CFileException& e)
+    EXPECT_TRUE(Names(dir.Path()).empty());
     {
-        EXPECT_EQ(e.m_lOsError, ENOSPC);
+        // An archive that is never closed leaves nothing either.
+        fw::CFileArchive ar(path, fw::CArchive::store, 8);
+        ar.Write("123456789", 9);
     }
+    EXPECT_TRUE(Names(dir.Path()).empty());
     EXPECT_THROW(fw::CFileArchive("/nonexistent/dir/x", fw::CArchive::store), fw::CFileException);
 }
 

@@ -86,6 +86,46 @@ TEST(Device, PageBuffersAreAlignedAndZeroed)
     platform::FreePages(nullptr);
 }
 
+TEST(Device, SizeUnopenedOfWholeDisksOnly)
+{
+    CTempDir dir;
+    const std::string file = dir.File("disk.img");
+    CreateSparseFile(file, 64ull << 20);
+    WriteAt(file, 0, TableSector({{0x83, 2048, 65536}}));
+    platform::DeviceSize size;
+    EXPECT_EQ(platform::DeviceQuerySizeUnopened(file, &size), platform::err::InvalidFunction);
+    EXPECT_EQ(platform::DeviceQuerySizeUnopened("/dev/null", &size),
+              platform::err::InvalidFunction);
+    EXPECT_EQ(platform::DeviceQuerySizeUnopened(dir.File("missing"), &size),
+              platform::err::FileNotFound);
+    if (!IsRoot())
+        GTEST_SKIP() << "needs root for loop devices";
+
+    // What sysfs tells anyone is what the opened device answers.
+    for (const char* sectorSize : {"512", "4096"})
+    {
+        CLoopDevice loop(file, std::string("--sector-size ") + sectorSize);
+        ASSERT_FALSE(loop.Path().empty()) << loop.Error();
+        platform::DeviceHandle device;
+        ASSERT_EQ(platform::DeviceOpen(loop.Path(), platform::DeviceMode::Buffered, &device), 0u);
+        platform::DeviceSize opened;
+        EXPECT_EQ(platform::DeviceQuerySize(device, &opened), 0u);
+        platform::DeviceClose(device);
+        ASSERT_EQ(platform::DeviceQuerySizeUnopened(loop.Path(), &size), 0u) << sectorSize;
+        EXPECT_EQ(size.Bytes, opened.Bytes);
+        EXPECT_EQ(size.BytesPerSector, opened.BytesPerSector);
+        EXPECT_EQ(size.BytesPerSector, static_cast<uint32_t>(std::stoul(sectorSize)));
+    }
+
+    // A partition is no whole disk.
+    CLoopDevice loop(file);
+    ASSERT_FALSE(loop.Path().empty()) << loop.Error();
+    ASSERT_EQ(RunCommand("partx -a '" + loop.Path() + "' 2>&1"), 0);
+    EXPECT_EQ(platform::DeviceQuerySizeUnopened(loop.Path() + "p1", &size),
+              platform::err::InvalidFunction);
+    RunCommand("partx -d '" + loop.Path() + "' 2>&1");
+}
+
 TEST(Device, HandleOwnerClosesOnDestructionAndOnReplacement)
 {
     CTempDir dir;

@@ -2,6 +2,7 @@
 #include "platform/DriveNamespace.h"
 
 #include "fixtures/TempDir.h"
+#include "platform/Errors.h"
 
 #include <algorithm>
 #include <fstream>
@@ -56,4 +57,67 @@ TEST(DriveNamespace, NaturalNameOrder)
         EXPECT_FALSE(platform::DiskNameLess(b, a)) << b << " < " << a;
     }
     EXPECT_FALSE(platform::DiskNameLess("sda", "sda"));
+}
+
+namespace {
+
+// One disk's directory in a fake sysfs tree: size in 512-byte units, logical sector size.
+void FakeDisk(const fs::path& dir, const std::string& size, const std::string& sectorSize)
+{
+    fs::create_directories(dir / "queue");
+    if (!size.empty())
+        std::ofstream(dir / "size") << size;
+    if (!sectorSize.empty())
+        std::ofstream(dir / "queue" / "logical_block_size") << sectorSize;
+}
+
+} // namespace
+
+TEST(DriveNamespace, SizeUnopenedFromSysfsAttributes)
+{
+    CTempDir dir;
+    const struct
+    {
+        const char* Size;
+        const char* SectorSize;
+        uint32_t Error;
+        uint64_t Bytes;
+        uint32_t BytesPerSector;
+    } cases[] = {
+        {"976773168\n", "512\n", 0, 976773168ull * 512, 512},
+        // A 4K-sector disk still counts "size" in 512-byte units.
+        {"16384\n", "4096\n", 0, 16384ull * 512, 4096},
+        {"0\n", "512\n", 0, 0, 512},
+        {"", "512\n", platform::err::InvalidFunction, 0, 0},
+        {"2048\n", "", platform::err::InvalidFunction, 0, 0},
+        {"-5\n", "512\n", platform::err::InvalidFunction, 0, 0},
+        {"2048\n", "0\n", platform::err::InvalidFunction, 0, 0},
+        {"99999999999999999999\n", "512\n", platform::err::InvalidFunction, 0, 0},
+    };
+    int i = 0;
+    for (const auto& c : cases)
+    {
+        const fs::path disk = dir.Path() / ("disk" + std::to_string(i++));
+        FakeDisk(disk, c.Size, c.SectorSize);
+        platform::DeviceSize size{1, 1};
+        EXPECT_EQ(platform::ReadSysfsDiskSize(disk.string(), &size), c.Error) << c.Size;
+        EXPECT_EQ(size.Bytes, c.Bytes) << c.Size;
+        EXPECT_EQ(size.BytesPerSector, c.BytesPerSector) << c.Size;
+    }
+}
+
+TEST(DriveNamespace, DriveSizeUnopenedFollowsTheDriveNumbers)
+{
+    CTempDir dir;
+    const fs::path block = dir.Path() / "block";
+    FakeDisk(block / "sdb", "4096", "512");
+    FakeDisk(block / "nvme0n1", "1024", "4096");
+    platform::CSysfsDriveNamespace ns(block.string(), "/fake/dev");
+    platform::DeviceSize size;
+    ASSERT_EQ(ns.QueryDriveSizeUnopened(0, &size), 0u);
+    EXPECT_EQ(size.Bytes, 1024u * 512);
+    EXPECT_EQ(size.BytesPerSector, 4096u);
+    ASSERT_EQ(ns.QueryDriveSizeUnopened(1, &size), 0u);
+    EXPECT_EQ(size.Bytes, 4096u * 512);
+    EXPECT_EQ(ns.QueryDriveSizeUnopened(2, &size), platform::err::FileNotFound);
 }

@@ -8,10 +8,12 @@
 #include <cctype>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sstream>
 #include <stdexcept>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -183,6 +185,43 @@ TEST_F(LogTest, AFileThatCannotBeOpenedDropsTheLine)
     WriteLog("Application is started!");
     EXPECT_TRUE(fs::is_directory(kLogFileName));
     EXPECT_TRUE(fs::is_empty(kLogFileName));
+}
+
+TEST_F(LogTest, ALinkDeviceOrPipeInThePlaceOfTheLogReceivesNothing)
+{
+    // A planted name must never carry the log into another file, least of all a drive image.
+    const std::string image = m_dir.File("drive.img");
+    const std::string imageBytes(4096, 'D');
+    std::ofstream(image, std::ios::binary) << imageBytes;
+    const auto imageContent = [&] {
+        std::ifstream in(image, std::ios::binary);
+        std::ostringstream text;
+        text << in.rdbuf();
+        return text.str();
+    };
+    const struct
+    {
+        const char* What;
+        std::function<void()> Plant;
+    } cases[] = {
+        {"a symbolic link to the image", [&] { fs::create_symlink(image, kLogFileName); }},
+        {"a dangling symbolic link",
+         [&] { fs::create_symlink(m_dir.File("nowhere.img"), kLogFileName); }},
+        {"a second name of the image", [&] { fs::create_hard_link(image, kLogFileName); }},
+        {"a named pipe", [&] { ASSERT_EQ(mkfifo(kLogFileName, 0600), 0); }},
+        {"a link to a character device", [&] { fs::create_symlink("/dev/null", kLogFileName); }},
+    };
+    for (const auto& c : cases)
+    {
+        c.Plant();
+        WriteLog("Application is started!");
+        EXPECT_EQ(imageContent(), imageBytes) << c.What;
+        EXPECT_FALSE(fs::exists(m_dir.File("nowhere.img"))) << c.What;
+        fs::remove(kLogFileName);
+    }
+    // The plain file is written again once the planted name is gone.
+    WriteLog("Application is exited!");
+    EXPECT_EQ(Messages(Content()), std::vector<std::string>{"Application is exited!"});
 }
 
 TEST_F(LogTest, TraceLinesOfTheCoreGoToTheLog)
