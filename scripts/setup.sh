@@ -10,7 +10,7 @@ packages=(
     fdisk util-linux python3 strace
     dpkg-dev appstream desktop-file-utils
     libfuse3-dev fuse3
-    libwxgtk3.2-dev libxext-dev xvfb xauth openbox xdotool x11-utils
+    libwxgtk3.2-dev libx11-dev libxext-dev xvfb xauth openbox xdotool x11-utils
     zlib1g-dev ntfs-3g dosfstools
     libglib2.0-dev dbus udev polkitd udisks2
 )

@@ -50,6 +50,9 @@ public:
     void Hide();
     // One step of the animation: Show at the same rectangle.
     void Tick();
+    // The picture the outline was drawn on has been replaced by a fresh one without it: the
+    // outline counts as not shown, so the next Show draws only at its new place.
+    void Discard() { m_bShown = 0; }
 
     BOOL IsShown() const { return m_bShown; }
     BOOL IsSettled() const { return m_bSettled; }

@@ -389,6 +389,16 @@ void CMainFrame::OnStatusBarSize(wxSizeEvent& event)
     CallAfter([this] { PlaceProgressBar(); });
 }
 
+int CMainFrame::GetSizeGripWidth() const
+{
+    // The grip is drawn inside the last pane, a square as high as the bar, on a window that
+    // can be resized and is not maximised; the pane's text would otherwise be cut short.
+    if (!m_wndStatusBar || !m_wndStatusBar->HasFlag(wxSTB_SIZEGRIP) || IsMaximized() ||
+        !HasFlag(wxRESIZE_BORDER))
+        return 0;
+    return m_wndStatusBar->GetClientSize().y;
+}
+
 intptr_t CMainFrame::OnSelection(uintptr_t wParam, intptr_t lParam)
 {
     m_bSelPaneEnabled = wParam != 0;
@@ -400,7 +410,8 @@ intptr_t CMainFrame::OnSelection(uintptr_t wParam, intptr_t lParam)
                                                 static_cast<int>(pDoc->GetSelEnd()));
         wxClientDC dc(m_wndStatusBar);
         dc.SetFont(m_wndStatusBar->GetFont());
-        SetPaneWidth(kPaneSelection, dc.GetTextExtent(wxString::FromUTF8(text)).x + kPaneMargin);
+        SetPaneWidth(kPaneSelection, dc.GetTextExtent(wxString::FromUTF8(text)).x + kPaneMargin +
+                                         GetSizeGripWidth());
         SetPaneText(kPaneSelection, text);
     }
     else

@@ -97,6 +97,8 @@ public:
     // The text a pane shows (a disabled pane shows none).
     std::string GetPaneText(int pane) const;
     bool IsSelectionPaneEnabled() const { return m_bSelPaneEnabled; }
+    // What the size grip takes from the last pane's width (0 when none is shown).
+    int GetSizeGripWidth() const;
     // Replaces the save dialogs (tests answer them without a window).
     void SetPrompts(fw::IDocumentPrompts* pPrompts);
 

@@ -353,6 +353,18 @@ TEST(Selection, SettledOutlineStaysUntilRepainted)
     drag.Show({2, 2, 25, 15});
     for (int32_t x = 2; x <= 25; ++x)
         EXPECT_TRUE(dragged.GetPixel(x, 2) == B || dragged.GetPixel(x, 2) == W) << x;
+
+    // A repaint puts a fresh picture under a settled outline that moved (a resized window):
+    // drawn at its new place only, with the next phase, and nothing at the old one.
+    picture = original;
+    selection.Show({2, 2, 25, 15});
+    picture = original;
+    selection.Discard();
+    selection.Show({4, 3, 20, 12});
+    EXPECT_EQ(selection.GetPhase(), 3);
+    EXPECT_EQ(picture.GetPixel(2, 2), original.GetPixel(2, 2));
+    EXPECT_EQ(picture.GetPixel(25, 15), original.GetPixel(25, 15));
+    EXPECT_TRUE(picture.GetPixel(4, 3) == B || picture.GetPixel(4, 3) == W);
 }
 
 TEST(Selection, WithoutAWindowNothingIsDrawn)

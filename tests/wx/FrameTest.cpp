@@ -161,7 +161,8 @@ TEST_F(FrameTest, StatusPanesFollowTheRunMessages)
     Doc()->SelectCylinders(120, 880);
     EXPECT_TRUE(frame->IsSelectionPaneEnabled());
     EXPECT_EQ(frame->GetPaneText(3), "SELECTED from 120 to 880");
-    EXPECT_EQ(bar->GetStatusWidth(3), widthOf("SELECTED from 120 to 880"));
+    EXPECT_EQ(bar->GetStatusWidth(3),
+              widthOf("SELECTED from 120 to 880") + frame->GetSizeGripWidth());
     Doc()->ClearSelection();
     EXPECT_EQ(frame->GetPaneText(3), "");
 }

@@ -19,6 +19,9 @@
 #include <wx/evtloop.h>
 #include <wx/gdicmn.h>
 #include <wx/utils.h>
+// Last: Xlib defines names such as None and Status as macros.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 namespace gui {
 
@@ -94,20 +97,44 @@ uint32_t PixelAt(const wxImage& image, int x, int y)
 
 wxImage CaptureWindow(wxWindow* window)
 {
-    // The whole screen, then the window's part of it: reading a part of the screen directly
-    // is not reliable on every toolkit port.
     const wxSize screenSize = wxGetDisplaySize();
-    wxBitmap bitmap(screenSize.x, screenSize.y, 24);
-    {
-        wxScreenDC screen;
-        wxMemoryDC dc(bitmap);
-        dc.Blit(0, 0, screenSize.x, screenSize.y, &screen, 0, 0);
-    }
     wxRect rc = window->IsTopLevel()
                     ? window->GetRect()
                     : wxRect(window->ClientToScreen(wxPoint(0, 0)), window->GetClientSize());
     rc.Intersect(wxRect(screenSize));
-    return bitmap.ConvertToImage().GetSubImage(rc);
+    wxImage image(std::max(rc.width, 1), std::max(rc.height, 1));
+    // Straight from the X server on a connection of our own: the toolkit's screen device
+    // context goes on showing what it read the first time, so later changes would be missed.
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return image;
+    XImage* xi = XGetImage(display, DefaultRootWindow(display), rc.x, rc.y,
+                           static_cast<unsigned>(image.GetWidth()),
+                           static_cast<unsigned>(image.GetHeight()), AllPlanes, ZPixmap);
+    if (xi)
+    {
+        const auto channel = [](unsigned long pixel, unsigned long mask) {
+            if (!mask)
+                return 0;
+            while (!(mask & 1))
+            {
+                mask >>= 1;
+                pixel >>= 1;
+            }
+            return static_cast<int>((pixel & mask) * 255 / mask);
+        };
+        for (int y = 0; y < image.GetHeight(); ++y)
+            for (int x = 0; x < image.GetWidth(); ++x)
+            {
+                const unsigned long p = XGetPixel(xi, x, y);
+                image.SetRGB(x, y, static_cast<unsigned char>(channel(p, xi->red_mask)),
+                             static_cast<unsigned char>(channel(p, xi->green_mask)),
+                             static_cast<unsigned char>(channel(p, xi->blue_mask)));
+            }
+        XDestroyImage(xi);
+    }
+    XCloseDisplay(display);
+    return image;
 }
 
 std::string ArtifactPath(const std::string& name)
