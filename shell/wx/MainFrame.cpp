@@ -312,6 +312,9 @@ int CMainFrame::GetSelectedDrive()
 
 void CMainFrame::EnableDriveSelector(BOOL bEnable)
 {
+    // A drive being opened for a change keeps the selector locked, whatever the run's state.
+    if (IsOpeningDrive())
+        bEnable = FALSE;
     if (m_pDriveCombo && m_pDriveCombo->IsEnabled() != (bEnable != 0))
         m_pDriveCombo->Enable(bEnable != 0);
 }
