@@ -147,6 +147,9 @@ TEST_F(FrameTest, DriveChangeWaitsForTheAuthoriserWithTheWindowResponsive)
         EXPECT_TRUE(PumpUntil([&] { return ran; }, 2000)) << "the window must stay responsive";
         EXPECT_TRUE(Frame()->IsOpeningDrive());
         EXPECT_FALSE(combo->IsEnabled());
+        Pump(100);
+        CaptureWindow(Frame()).SaveFile(ArtifactPath("drive-change-waiting.png"),
+                                        wxBITMAP_TYPE_PNG);
         answer = true;
         ASSERT_TRUE(PumpUntil([&] { return !Frame()->IsOpeningDrive(); }, 5000));
     };
