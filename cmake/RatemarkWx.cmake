@@ -1,6 +1,6 @@
 # ratemark_wx: every window of the desktop program (all `wx/` folders of the layers), and the
 # executable `ratemark`. Only these files include wxWidgets headers.
-find_package(wxWidgets 3.2 REQUIRED COMPONENTS core base)
+find_package(wxWidgets 3.2 REQUIRED COMPONENTS html core base)
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(RATEMARK_GIO REQUIRED IMPORTED_TARGET gio-2.0)
 

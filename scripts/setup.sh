@@ -6,11 +6,11 @@ packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
     libgtest-dev libgmock-dev libbenchmark-dev
     libcli11-dev nlohmann-json3-dev
-    libcairo2-dev libpango1.0-dev fonts-liberation
+    libcairo2-dev libpango1.0-dev fonts-liberation fonts-comic-neue
     fdisk util-linux python3 strace
     dpkg-dev appstream desktop-file-utils
     libfuse3-dev fuse3
-    libwxgtk3.2-dev xvfb xauth openbox xdotool
+    libwxgtk3.2-dev libxext-dev xvfb xauth openbox xdotool x11-utils
     zlib1g-dev ntfs-3g dosfstools
     libglib2.0-dev dbus udev polkitd udisks2
 )

@@ -13,7 +13,18 @@ constexpr unsigned kIconMask = 0xF0;
 
 long WxMessageBoxStyle(unsigned type)
 {
-    long style = (type & fw::kMbButtonMask) == fw::kMbYesNoCancel ? (wxYES_NO | wxCANCEL) : wxOK;
+    long style = wxOK;
+    switch (type & fw::kMbButtonMask)
+    {
+    case fw::kMbYesNoCancel:
+        style = wxYES_NO | wxCANCEL;
+        break;
+    case fw::kMbYesNo:
+        style = wxYES_NO;
+        break;
+    default:
+        break;
+    }
     switch (type & kIconMask)
     {
     case fw::kMbIconHand:

@@ -13,6 +13,9 @@
 #include "resources/StringIds.h"
 #include "resources/StringTable.h"
 #include "shell/AppCore.h"
+#include "shell/InstalledFiles.h"
+#include "shell/wx/RatemarkApp.h"
+#include "shell/wx/SplashAboutWnd.h"
 #include "shell/wx/ToolbarImages.h"
 #include "views/wx/CpuFormView.h"
 #include "views/wx/DataView.h"
@@ -22,7 +25,11 @@
 #include <wx/choice.h>
 #include <wx/cursor.h>
 #include <wx/dcclient.h>
+#include <wx/filename.h>
+#include <wx/filesys.h>
+#include <wx/fs_arc.h>
 #include <wx/gauge.h>
+#include <wx/html/helpctrl.h>
 #include <wx/menu.h>
 #include <wx/panel.h>
 #include <wx/sizer.h>
@@ -98,6 +105,9 @@ void CMainFrame::JoinDriveOpener()
 
 void CMainFrame::DetachDocument()
 {
+    // The manuals' windows close with the program's window.
+    m_pHelpEnglish.reset();
+    m_pHelpRussian.reset();
     if (m_pDoc)
     {
         m_pDoc->SetPrompts(nullptr);
@@ -115,6 +125,8 @@ bool CMainFrame::CreateParts()
         return false;
     FillDriveSelector();
     RestorePlacement();
+    // The splash shows while the window is being made (when start-up allows it).
+    CSplashAboutWnd::ShowOver(this);
     return CreateClient();
 }
 
@@ -146,10 +158,20 @@ void CMainFrame::CreateMenus()
     view->AppendCheckItem(WxCommandId(ID_VIEW_STATUS_BAR), "&Status Bar",
                           "Show or hide the status bar");
 
+    auto* contents = new wxMenu;
+    contents->Append(WxCommandId(ID_HELP_ENGLISH), "&English");
+    contents->Append(WxCommandId(ID_HELP_RUSSIAN), "&Russian");
+    auto* help = new wxMenu;
+    help->AppendSubMenu(contents, "&Contents");
+    help->Append(WxCommandId(ID_WEB_SITE), "&Web site...");
+    help->AppendSeparator();
+    help->Append(WxCommandId(ID_APP_ABOUT), "&About");
+
     auto* bar = new wxMenuBar;
     bar->Append(start, "&Start");
     bar->Append(options, "&Options");
     bar->Append(view, "&View");
+    bar->Append(help, "&Help");
     SetMenuBar(bar);
 
     wxAcceleratorEntry accel(wxACCEL_CTRL, 'S', WxCommandId(fw::ID_FILE_SAVE));
@@ -165,6 +187,9 @@ void CMainFrame::CreateMenus()
     Bind(wxEVT_MENU, &CMainFrame::OnViewBar, this, toolbar, statusBar);
     Bind(wxEVT_UPDATE_UI, &CMainFrame::OnUpdateViewBar, this, toolbar, statusBar);
     Bind(wxEVT_MENU, &CMainFrame::OnExit, this, WxCommandId(ID_APP_EXIT));
+    Bind(wxEVT_MENU, &CMainFrame::OnHelpCommand, this, WxCommandId(ID_WEB_SITE),
+         WxCommandId(ID_HELP_RUSSIAN));
+    Bind(wxEVT_MENU, &CMainFrame::OnHelpCommand, this, WxCommandId(ID_APP_ABOUT));
 }
 
 bool CMainFrame::CreateToolBar2()
@@ -543,6 +568,54 @@ void CMainFrame::OnUpdateViewBar(wxUpdateUIEvent& event)
                               ? static_cast<const wxWindow*>(m_wndToolBar)
                               : static_cast<const wxWindow*>(m_wndStatusBar);
     event.Check(bar && bar->IsShown());
+}
+
+void CMainFrame::OnHelpCommand(wxCommandEvent& event)
+{
+    const int id = event.GetId();
+    if (id == WxCommandId(ID_APP_ABOUT))
+        wxGetApp().OnAppAbout();
+    else if (id == WxCommandId(ID_HELP_ENGLISH))
+        ShowManual(kHelpBookEnglish, m_pHelpEnglish);
+    else if (id == WxCommandId(ID_HELP_RUSSIAN))
+        ShowManual(kHelpBookRussian, m_pHelpRussian);
+    else if (id == WxCommandId(ID_WEB_SITE))
+    {
+        // Until the product has a public page, its address is the installed manual.
+        const std::string address = ProductWebPage();
+        if (address.empty() || !wxLaunchDefaultBrowser(wxString::FromUTF8(address)))
+            ShowManual(kHelpBookEnglish, m_pHelpEnglish);
+    }
+}
+
+void CMainFrame::ShowManual(const char* book, std::unique_ptr<wxHtmlHelpController>& help)
+{
+    if (!help)
+    {
+        // A book is a zip archive of its pages.
+        static const bool s_bArchives = [] {
+            wxFileSystem::AddHandler(new wxArchiveFSHandler);
+            return true;
+        }();
+        (void)s_bArchives;
+        const std::string path = FindProgramFile(book);
+        if (path.empty())
+        {
+            fw::MessageBox(std::string("The manual ") + book +
+                               " is missing: it belongs beside the program.",
+                           fw::kMbOk | fw::kMbIconHand);
+            return;
+        }
+        auto controller = std::make_unique<wxHtmlHelpController>();
+        if (!controller->AddBook(wxFileName(wxString::FromUTF8(path)), false))
+        {
+            fw::MessageBox(std::string("The manual ") + path + " cannot be read.",
+                           fw::kMbOk | fw::kMbIconHand);
+            return;
+        }
+        help = std::move(controller);
+    }
+    help->DisplayContents();
 }
 
 void CMainFrame::OnExit(wxCommandEvent&)

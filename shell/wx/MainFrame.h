@@ -23,6 +23,7 @@ namespace fw {}
 class CRatemarkDoc;
 class CRatemarkView;
 class wxChoice;
+class wxHtmlHelpController;
 class wxGauge;
 class wxPanel;
 class wxSplitterWindow;
@@ -33,6 +34,11 @@ class wxToolBar;
 inline constexpr int ID_APP_EXIT = 57665;
 inline constexpr int ID_VIEW_TOOLBAR = 59392;
 inline constexpr int ID_VIEW_STATUS_BAR = 59393;
+inline constexpr int ID_APP_ABOUT = 57664;
+// The Help menu's own commands.
+inline constexpr int ID_WEB_SITE = 32775;
+inline constexpr int ID_HELP_ENGLISH = 32776;
+inline constexpr int ID_HELP_RUSSIAN = 32777;
 
 class CMainFrame : public wxFrame, public fw::CWnd, public IRatemarkFrame
 {
@@ -90,6 +96,10 @@ public:
     CRatemarkView* GetGraphView() const { return m_pGraphView; }
     CDataView* GetDataView() const { return m_pDataView; }
     CCpuFormView* GetCpuView() const { return m_pCpuView; }
+    wxHtmlHelpController* GetHelp(bool bRussian) const
+    {
+        return (bRussian ? m_pHelpRussian : m_pHelpEnglish).get();
+    }
     wxGauge* GetProgressBar() const { return m_wndProgress; }
     wxChoice* GetDriveCombo() const { return m_pDriveCombo; }
     wxToolBar* GetToolBarCtrl() const { return m_wndToolBar; }
@@ -123,6 +133,9 @@ private:
     void OnViewBar(wxCommandEvent& event);
     void OnUpdateViewBar(wxUpdateUIEvent& event);
     void OnExit(wxCommandEvent& event);
+    void OnHelpCommand(wxCommandEvent& event);
+    // Opens the manual book (a file name beside the program) at its contents.
+    void ShowManual(const char* book, std::unique_ptr<wxHtmlHelpController>& help);
     void OnSelChangeDrive(wxCommandEvent& event);
     // Binds the document to the drive at selection, or puts the selector back.
     void ChangeDrive(int selection);
@@ -137,6 +150,8 @@ private:
     fw::CIniSettingsStore* m_pSettings;
     CRatemarkDoc* m_pDoc = nullptr;
     std::unique_ptr<fw::IDocumentPrompts> m_pPrompts;
+    std::unique_ptr<wxHtmlHelpController> m_pHelpEnglish;
+    std::unique_ptr<wxHtmlHelpController> m_pHelpRussian;
 
     wxSplitterWindow* m_wndSplitter = nullptr;
     wxSplitterWindow* m_wndSplitter2 = nullptr;

@@ -13,9 +13,12 @@
 #include "platform/System.h"
 #include "resources/StringTable.h"
 #include "shell/AppCore.h"
+#include "shell/Installation.h"
 #include "shell/Log.h"
+#include "shell/wx/DlgCreateIcons.h"
 #include "shell/wx/MainFrame.h"
 #include "shell/wx/ScreenSaver.h"
+#include "shell/wx/SplashAboutWnd.h"
 
 #include <cstdio>
 #include <wx/snglinst.h>
@@ -51,6 +54,19 @@ int CRatemarkApp::OnExit()
 {
     Shutdown();
     return wxApp::OnExit();
+}
+
+int CRatemarkApp::FilterEvent(wxEvent& event)
+{
+    if (CSplashAboutWnd::FilterMessage(event))
+        return Event_Processed;
+    return wxApp::FilterEvent(event);
+}
+
+void CRatemarkApp::OnAppAbout()
+{
+    CSplashAboutWnd::SetAutoClose(FALSE);
+    CSplashAboutWnd::ShowOver(GetTopWindow());
 }
 
 std::string CRatemarkApp::RuntimeDir()
@@ -143,6 +159,8 @@ bool CRatemarkApp::StartUp(const std::vector<std::string>& args)
             fw::MessageBox(kStrStillRunning, fw::kMbOk | fw::kMbIconHand);
             Activate();
         }
+        else
+            Uninstall(SInstallContext::Current(), m_pCore.get());
         return End(0);
     }
 
@@ -157,6 +175,9 @@ bool CRatemarkApp::StartUp(const std::vector<std::string>& args)
     // 10: no back-end (the BIOS library could not be loaded; the user has been told).
     if (!m_pCore->GetHardDrive())
         return End(1);
+
+    // 11: the splash shows when the frame is created.
+    CSplashAboutWnd::AllowShowing(TRUE);
 
     // 12 to 14: the drives, then those named on the command line.
     WriteLog("Try to GetDrives().");
@@ -193,6 +214,13 @@ bool CRatemarkApp::StartUp(const std::vector<std::string>& args)
     m_pSettings = std::make_unique<fw::CIniSettingsStore>(
         fw::CIniSettingsStore::DefaultPath("Zelqo", res::LoadString(57344)));
     m_pCore->SetSettings(m_pSettings.get());
+
+    // 16: the first start of a portable program offers shortcuts and registers for removal.
+    {
+        CWxCreateIconsPrompt dialog;
+        RegisterForUninstall(SInstallContext::Current(),
+                             m_pIconsOverride ? *m_pIconsOverride : dialog);
+    }
 
     // 17, 18: the document, the frame and its views.
     m_pDoc = std::make_unique<CRatemarkDoc>(m_pCore.get(), *m_pQueue);

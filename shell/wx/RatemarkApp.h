@@ -24,6 +24,7 @@ class CRatemarkDoc;
 class CScreenSaverInhibitor;
 class CWxMessageBoxService;
 class CWxQueuePump;
+class ICreateIconsPrompt;
 class wxSingleInstanceChecker;
 
 class CRatemarkApp : public wxApp
@@ -46,6 +47,11 @@ public:
     // wxApp: StartUp with the program's arguments; Shutdown.
     bool OnInit() override;
     int OnExit() override;
+    // Every event of the program passes the splash and About window's filter first.
+    int FilterEvent(wxEvent& event) override;
+
+    // Help > About: the picture window over the main window, staying until a press.
+    void OnAppAbout();
 
     // Every start-up step in order. False when start-up ended early (Shutdown has run then,
     // and GetExitCode says why). Can run again after Shutdown.
@@ -71,6 +77,8 @@ public:
 
     // The message boxes go to pService instead of dialogs from the next StartUp on (tests).
     void SetMessageBoxOverride(fw::IMessageBoxService* pService) { m_pBoxOverride = pService; }
+    // The first start's "Create icons" question goes to pPrompt instead of the dialog (tests).
+    void SetCreateIconsOverride(ICreateIconsPrompt* pPrompt) { m_pIconsOverride = pPrompt; }
 
     // Where the lock and the socket live.
     static std::string RuntimeDir();
@@ -93,6 +101,7 @@ private:
     std::unique_ptr<CWxQueuePump> m_pPump;
     std::unique_ptr<CWxMessageBoxService> m_pBoxes;
     fw::IMessageBoxService* m_pBoxOverride = nullptr;
+    ICreateIconsPrompt* m_pIconsOverride = nullptr;
     std::unique_ptr<fw::CIniSettingsStore> m_pSettings;
     std::unique_ptr<CRatemarkDoc> m_pDoc;
     std::unique_ptr<CScreenSaverInhibitor> m_pScreenSaver;

@@ -1,6 +1,7 @@
 // How a run ended and what it ran, as the document reports it; the drive that goes away;
 // unexpected exceptions traced; the run options as one record.
 #include "EngineFixture.h"
+#include "fixtures/TraceLines.h"
 #include "framework/Trace.h"
 #include "resources/StringIds.h"
 
@@ -10,26 +11,6 @@
 using namespace testing_fx;
 
 namespace {
-
-// Trace lines as they arrive.
-class CTraceLines : public fw::ITraceSink
-{
-public:
-    void TraceLine(const std::string& line) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_lines.push_back(line);
-    }
-    std::vector<std::string> Lines()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_lines;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<std::string> m_lines;
-};
 
 constexpr GEOMETRY kSmall{0, 10, 2, 4, 512};
 

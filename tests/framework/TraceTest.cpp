@@ -1,5 +1,6 @@
 // The trace sink the core reports unexpected failures to, and the printf-style formatter.
 #include "framework/Trace.h"
+#include "fixtures/TraceLines.h"
 #include "framework/Format.h"
 
 #include <atomic>
@@ -11,24 +12,7 @@
 
 namespace {
 
-class CLines : public fw::ITraceSink
-{
-public:
-    void TraceLine(const std::string& line) override
-    {
-        std::lock_guard lock(m_mutex);
-        m_lines.push_back(line);
-    }
-    std::vector<std::string> Lines()
-    {
-        std::lock_guard lock(m_mutex);
-        return m_lines;
-    }
-
-private:
-    std::mutex m_mutex;
-    std::vector<std::string> m_lines;
-};
+using CLines = testing_fx::CTraceLines;
 
 } // namespace
 

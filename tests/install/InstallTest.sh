@@ -107,6 +107,25 @@ done
 [ "$installed_package" = 1 ] || { cat "$work/dpkg.log"; fail "dpkg stayed locked"; }
 /usr/bin/ratemark-cli --version | grep -qx "ratemark-cli 3.0.1.0" || fail "installed --version"
 list_bios_drive /usr/bin/ratemark-cli
+# The installed desktop program starts on a virtual display, shows its window and, being the
+# package's, does not offer to register itself.
+if [ "$has_gui" = 1 ] && command -v xvfb-run >/dev/null && command -v xdotool >/dev/null; then
+    echo "== the installed desktop program"
+    truncate -s 10M "$work/gui.img"
+    mkdir -p "$work/gui-run" && chmod 700 "$work/gui-run"
+    (cd "$work" && RATEMARK_INSTALL_ROOT="$work/gui-root" XDG_RUNTIME_DIR="$work/gui-run" \
+        XDG_CONFIG_HOME="$work/gui-config" XDG_DATA_HOME="$work/gui-data" \
+        xvfb-run -a sh -c '/usr/bin/ratemark --drive "$1" & app=$!
+            for i in $(seq 100); do
+                xdotool search --onlyvisible --name " - Ratemark\$" >/dev/null 2>&1 && break
+                sleep 0.1
+            done
+            xdotool search --onlyvisible --name " - Ratemark\$" >/dev/null 2>&1; found=$?
+            if xdotool search --onlyvisible --name "^Create icons\$" >/dev/null 2>&1; then found=3; fi
+            kill $app; wait $app; exit $found' sh "$work/gui.img") >"$work/gui.log" 2>&1 \
+        || { cat "$work/gui.log"; fail "the installed desktop program shows no window, or asks to register"; }
+    [ ! -e "$work/gui-root" ] || fail "the package's program registered itself"
+fi
 dpkg -P ratemark >/dev/null
 installed_package=0
 for f in /usr/bin/ratemark-cli /usr/lib/ratemark /usr/share/ratemark \

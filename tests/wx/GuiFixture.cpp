@@ -7,6 +7,7 @@
 #include "framework/wx/CmdUIUpdate.h"
 #include "shell/wx/MainFrame.h"
 #include "shell/wx/RatemarkApp.h"
+#include "shell/wx/SplashAboutWnd.h"
 #include "views/wx/RatemarkView.h"
 
 #include <chrono>
@@ -31,6 +32,13 @@ int CRecordingBoxes::Show(const std::string& text, unsigned type)
     const int answer = m_answers.front();
     m_answers.erase(m_answers.begin());
     return answer;
+}
+
+bool CRecordingIconsPrompt::Ask(SCreateIconsChoice& choice)
+{
+    ++m_nAsked;
+    m_offered = choice;
+    return m_bAnswerOk;
 }
 
 void Pump(int ms)
@@ -119,7 +127,12 @@ void CGuiTest::SetUp()
     std::filesystem::permissions(run, std::filesystem::perms::owner_all);
     setenv("XDG_CONFIG_HOME", m_dir.File("config").c_str(), 1);
     setenv("XDG_RUNTIME_DIR", run.c_str(), 1);
+    // The uninstall entry and the shortcuts of this test alone.
+    setenv("XDG_DATA_HOME", m_dir.File("data").c_str(), 1);
+    setenv("RATEMARK_INSTALL_ROOT", m_dir.File("root").c_str(), 1);
     App().SetMessageBoxOverride(&m_boxes);
+    App().SetCreateIconsOverride(&m_icons);
+    CSplashAboutWnd::SetAutoClose(TRUE);
 }
 
 void CGuiTest::TearDown()
@@ -127,6 +140,7 @@ void CGuiTest::TearDown()
     if (m_bStarted)
         Close();
     App().SetMessageBoxOverride(nullptr);
+    App().SetCreateIconsOverride(nullptr);
     if (chdir(m_strOldCwd.c_str()) != 0)
         ADD_FAILURE() << "cannot return to " << m_strOldCwd;
 }
@@ -161,6 +175,8 @@ bool CGuiTest::Start(const std::vector<std::string>& args)
             },
             5000);
         Pump(100);
+        if (m_bWaitForSplash)
+            PumpUntil([] { return CSplashAboutWnd::GetWindow() == nullptr; }, 5000);
     }
     return m_bStarted;
 }

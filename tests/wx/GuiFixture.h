@@ -4,6 +4,7 @@
 
 #include "fixtures/TempDir.h"
 #include "framework/MessageBox.h"
+#include "shell/Installation.h"
 
 #include <functional>
 #include <gtest/gtest.h>
@@ -52,6 +53,17 @@ wxImage CaptureWindow(wxWindow* window);
 // Where screenshots kept as test artifacts go.
 std::string ArtifactPath(const std::string& name);
 
+// Answers the first start's "Create icons" question: Cancel unless m_bAnswerOk, counting the
+// questions.
+class CRecordingIconsPrompt : public ICreateIconsPrompt
+{
+public:
+    bool Ask(SCreateIconsChoice& choice) override;
+    int m_nAsked = 0;
+    bool m_bAnswerOk = false;
+    SCreateIconsChoice m_offered;
+};
+
 class CGuiTest : public ::testing::Test
 {
 protected:
@@ -80,6 +92,9 @@ protected:
 
     testing_fx::CTempDir m_dir;
     CRecordingBoxes m_boxes;
+    CRecordingIconsPrompt m_icons;
+    // Start waits until the splash has closed itself, so that no press goes to it.
+    bool m_bWaitForSplash = true;
     std::string m_strOldCwd;
     bool m_bStarted = false;
 };
