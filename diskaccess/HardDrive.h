@@ -4,6 +4,7 @@
 #include "platform/Types.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // One drive's geometry.
@@ -64,6 +65,12 @@ public:
     // or dropped by the system), so that no further read can succeed; reset by Open. A
     // back-end that cannot tell always answers 0.
     virtual BOOL IsGone() { return 0; }
+    // Why the system's authoriser refused the last Open, in its own words; "" when it did not.
+    virtual const std::string& GetOpenRefusal() const
+    {
+        static const std::string none;
+        return none;
+    }
     // The open drive's size in whole sectors of its BytesPerSector, which may reach past the
     // last whole cylinder and past 32 bits; 0 when the back-end cannot tell.
     virtual uint64_t GetDeviceSectors() = 0;

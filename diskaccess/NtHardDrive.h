@@ -42,7 +42,7 @@ public:
     // Why the disk service refused the last Open (polkit's words), "" when the last Open was
     // not refused by it. Open may block while the user answers the service's authorisation
     // dialog.
-    const std::string& GetOpenRefusal() const { return m_strOpenRefusal; }
+    const std::string& GetOpenRefusal() const override { return m_strOpenRefusal; }
 
     // Opens drive as Open will, ahead of it and on any thread, so that a window program can
     // wait for the authorisation dialog off its event loop; the next Open of the same drive

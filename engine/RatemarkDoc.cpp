@@ -154,7 +154,11 @@ BOOL CRatemarkDoc::OnNewDocument()
         if (!m_pDrive || !m_pDrive->Open(g.Drive, g.Cylinders, g.TracksPerCylinder,
                                          g.SectorsPerTrack, g.BytesPerSector))
         {
-            fw::MessageBox(res::IDS_CANT_OPEN_DRIVE, fw::kMbOk | fw::kMbIconHand);
+            // The authoriser's reason tells the user what to do about it (a password, a rule).
+            std::string text = res::LoadString(res::IDS_CANT_OPEN_DRIVE);
+            if (m_pDrive && !m_pDrive->GetOpenRefusal().empty())
+                text += "\n" + m_pDrive->GetOpenRefusal();
+            fw::MessageBox(text, fw::kMbOk | fw::kMbIconHand);
             return FALSE;
         }
         m_bDriveOpen = true;

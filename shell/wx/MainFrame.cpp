@@ -1,6 +1,7 @@
 // The main window.
 #include "shell/wx/MainFrame.h"
 
+#include "diskaccess/NtHardDrive.h"
 #include "engine/Commands.h"
 #include "engine/RatemarkDoc.h"
 #include "framework/CmdUI.h"
@@ -9,6 +10,7 @@
 #include "framework/MessageBox.h"
 #include "framework/wx/CmdUIUpdate.h"
 #include "framework/wx/DocumentPrompts.h"
+#include "resources/StringIds.h"
 #include "resources/StringTable.h"
 #include "shell/AppCore.h"
 #include "shell/InstalledFiles.h"
@@ -21,6 +23,7 @@
 
 #include <wx/accel.h>
 #include <wx/choice.h>
+#include <wx/cursor.h>
 #include <wx/dcclient.h>
 #include <wx/filename.h>
 #include <wx/filesys.h>
@@ -79,11 +82,26 @@ CMainFrame::CMainFrame(CAppCore& app, fw::CMessageQueue& queue, fw::CIniSettings
     m_pPrompts = std::make_unique<CWxDocumentPrompts>(this);
     Bind(wxEVT_CLOSE_WINDOW, &CMainFrame::OnClose, this);
     Bind(wxEVT_IDLE, &CMainFrame::OnIdle, this);
+    // Where the system asks the user's authorisation to read a disk, the open may wait for a
+    // password: it is done ahead of the binding, off the event loop.
+    if (CNtHardDrive* nt = m_app.GetNtDrive())
+        m_driveOpener = [nt](int32_t drive, std::string* refusal) {
+            return nt->PrepareOpen(drive, refusal);
+        };
 }
 
 // The document may be gone by the time the toolkit deletes the window: it is left alone here
 // (DetachDocument has let it go).
-CMainFrame::~CMainFrame() = default;
+CMainFrame::~CMainFrame()
+{
+    JoinDriveOpener();
+}
+
+void CMainFrame::JoinDriveOpener()
+{
+    if (m_openerThread.joinable())
+        m_openerThread.join();
+}
 
 void CMainFrame::DetachDocument()
 {
@@ -319,6 +337,9 @@ int CMainFrame::GetSelectedDrive()
 
 void CMainFrame::EnableDriveSelector(BOOL bEnable)
 {
+    // A drive being opened for a change keeps the selector locked, whatever the run's state.
+    if (IsOpeningDrive())
+        bEnable = FALSE;
     if (m_pDriveCombo && m_pDriveCombo->IsEnabled() != (bEnable != 0))
         m_pDriveCombo->Enable(bEnable != 0);
 }
@@ -331,10 +352,68 @@ void CMainFrame::SetSelectedDrive(int index)
 
 void CMainFrame::OnSelChangeDrive(wxCommandEvent&)
 {
-    if (GetSelectedDrive() == m_nCurDrive)
-        return;
-    m_bDriveAccepted = 0;
     const int selection = GetSelectedDrive();
+    if (selection == m_nCurDrive || IsOpeningDrive())
+        return;
+    if (!m_driveOpener || selection < 0)
+    {
+        ChangeDrive(selection);
+        return;
+    }
+    int32_t drive = 0;
+    try
+    {
+        drive = m_app.GetDriveGeometry(selection).Drive;
+    }
+    catch (const std::exception&)
+    {
+        ChangeDrive(selection);
+        return;
+    }
+    // The window stays responsive while the user answers the password dialog; no second
+    // change can start meanwhile.
+    JoinDriveOpener();
+    m_nOpeningDrive = selection;
+    EnableDriveSelector(FALSE);
+    SetCursor(wxCursor(wxCURSOR_ARROWWAIT));
+    m_openerThread = std::thread([this, selection, drive, opener = m_driveOpener] {
+        std::string refusal;
+        uint32_t error = 0;
+        try
+        {
+            error = opener(drive, &refusal);
+        }
+        catch (...)
+        {
+            // The binding's own Open reports what is wrong.
+            error = 1;
+        }
+        CallAfter([this, selection, error, refusal] { OnDriveOpened(selection, error, refusal); });
+    });
+}
+
+void CMainFrame::OnDriveOpened(int selection, uint32_t error, const std::string& refusal)
+{
+    JoinDriveOpener();
+    m_nOpeningDrive = -1;
+    SetCursor(wxNullCursor);
+    EnableDriveSelector(TRUE);
+    if (error != 0 && !refusal.empty())
+    {
+        // Refused: the results of the current drive stay as they are.
+        SetSelectedDrive(m_nCurDrive);
+        fw::MessageBox(std::string(res::LoadString(res::IDS_CANT_OPEN_DRIVE)) + "\n" + refusal,
+                       fw::kMbOk | fw::kMbIconHand);
+        return;
+    }
+    // Any other failure is met again by the binding's own Open, which reports it.
+    SetSelectedDrive(selection);
+    ChangeDrive(selection);
+}
+
+void CMainFrame::ChangeDrive(int selection)
+{
+    m_bDriveAccepted = 0;
     // Save or discard the current results, then bind the document to the selected drive;
     // only an accepted drive sends UM_DRIVE_ACCEPTED.
     if (m_pDoc)
@@ -612,6 +691,9 @@ void CMainFrame::OnClose(wxCloseEvent& event)
             event.Veto();
             return;
         }
+        // A drive being opened for a change is no longer wanted, but its opener uses the
+        // back-end, which goes with the program: it is waited for.
+        JoinDriveOpener();
         // Stops a running worker (serving its messages meanwhile) and closes the drive.
         m_pDoc->OnCloseDocument();
     }

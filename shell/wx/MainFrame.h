@@ -5,8 +5,11 @@
 #include "engine/RatemarkApp.h"
 #include "framework/Wnd.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <wx/frame.h>
 
 namespace fw {
@@ -73,6 +76,15 @@ public:
     // Makes index the drive whose document is open (start-up, when the user named a drive).
     void SetCurDrive(int index) { m_nCurDrive = index; }
 
+    // Opens a drive (the back-end's number) ahead of binding it: 0 or an error code, with the
+    // authoriser's reason in *refusal when it said no. It may wait for the user to answer the
+    // system's password dialog, so the frame calls it on a thread of its own.
+    using DriveOpener = std::function<uint32_t(int32_t drive, std::string* refusal)>;
+    // Replaces the back-end's opener (tests stand in for the authoriser); empty binds at once.
+    void SetDriveOpener(DriveOpener opener) { m_driveOpener = std::move(opener); }
+    // Whether a drive change waits for the drive to be opened.
+    bool IsOpeningDrive() const { return m_nOpeningDrive >= 0; }
+
     // Brings the window to the front, restoring it if it is minimised.
     void ActivateWindow();
 
@@ -127,6 +139,11 @@ private:
     // Opens the manual book (a file name beside the program) at its contents.
     void ShowManual(const char* book, std::unique_ptr<wxHtmlHelpController>& help);
     void OnSelChangeDrive(wxCommandEvent& event);
+    // Binds the document to the drive at selection, or puts the selector back.
+    void ChangeDrive(int selection);
+    // On the event loop, when the opener has answered for the drive at selection.
+    void OnDriveOpened(int selection, uint32_t error, const std::string& refusal);
+    void JoinDriveOpener();
     void OnClose(wxCloseEvent& event);
     void OnIdle(wxIdleEvent& event);
     void OnStatusBarSize(wxSizeEvent& event);
@@ -147,6 +164,9 @@ private:
     wxChoice* m_pDriveCombo = nullptr;
     int m_nCurDrive = -1;
     int m_bDriveAccepted = 0;
+    DriveOpener m_driveOpener;
+    std::thread m_openerThread;
+    int m_nOpeningDrive = -1; // the selection waiting for its open, -1 when none
     wxGauge* m_wndProgress = nullptr;
 
     CRatemarkView* m_pGraphView = nullptr;

@@ -184,7 +184,11 @@ bool CRatemarkApp::StartUp(const std::vector<std::string>& args)
     const int found = m_pCore->DiscoverDrives();
     if (found == 0 && m_cmdInfo.m_drives.empty())
     {
-        fw::MessageBox(kStrNoDrives, fw::kMbOk | fw::kMbIconHand);
+        // Where the user may not see the disks, the advice says how they can.
+        std::string text = res::LoadString(kStrNoDrives);
+        if (const std::string advice = m_pCore->NoDriveAdvice(); !advice.empty())
+            text += "\n\n" + advice;
+        fw::MessageBox(text, fw::kMbOk | fw::kMbIconHand);
         return End(1);
     }
     WriteLog("%d HDDs were found.", found);

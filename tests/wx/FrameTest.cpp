@@ -2,16 +2,21 @@
 // start-up's end cases, and a second start bringing the first to the front.
 #include "GuiFixture.h"
 
+#include "diskaccess/NtHardDrive.h"
 #include "engine/RatemarkDoc.h"
 #include "framework/Format.h"
+#include "platform/Errors.h"
 #include "shell/AppCore.h"
 #include "shell/wx/MainFrame.h"
 #include "shell/wx/RatemarkApp.h"
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sys/wait.h>
+#include <thread>
 #include <wx/choice.h>
 #include <wx/dcclient.h>
 #include <wx/gauge.h>
@@ -105,6 +110,71 @@ TEST_F(FrameTest, RefusedDriveChangesPutTheSelectorBack)
     EXPECT_EQ(combo->GetSelection(), first);
     EXPECT_EQ(Frame()->GetCurDrive(), first);
     EXPECT_FALSE(IsCommandEnabled(32771)) << "no run without a bound drive";
+}
+
+TEST_F(FrameTest, DriveChangeWaitsForTheAuthoriserWithTheWindowResponsive)
+{
+    const int first = StartWithThreeDrives();
+    wxChoice* combo = Frame()->GetDriveCombo();
+    CNtHardDrive* nt = App().GetCore()->GetNtDrive();
+    ASSERT_NE(nt, nullptr);
+    // The authoriser answers when the test lets it: refuses, or lets the real open through.
+    std::atomic<bool> answer{false};
+    std::atomic<bool> refuse{true};
+    std::atomic<int> asked{0};
+    Frame()->SetDriveOpener([&](int32_t drive, std::string* refusal) -> uint32_t {
+        ++asked;
+        while (!answer)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        if (!refuse)
+            return nt->PrepareOpen(drive, refusal);
+        *refusal = "Not authorized to perform operation";
+        return platform::err::AccessDenied;
+    });
+    auto pick = [&](int index) {
+        combo->SetSelection(index);
+        wxCommandEvent event(wxEVT_CHOICE, CMainFrame::kDriveSelectorId);
+        event.SetEventObject(combo);
+        event.SetInt(index);
+        combo->GetEventHandler()->ProcessEvent(event);
+    };
+    // While the open waits, the event loop goes on: a queued call runs, the selector is
+    // locked against a second change.
+    auto expectResponsiveWhileWaiting = [&] {
+        ASSERT_TRUE(PumpUntil([&] { return asked == 1; }, 5000));
+        bool ran = false;
+        Frame()->CallAfter([&] { ran = true; });
+        EXPECT_TRUE(PumpUntil([&] { return ran; }, 2000)) << "the window must stay responsive";
+        EXPECT_TRUE(Frame()->IsOpeningDrive());
+        EXPECT_FALSE(combo->IsEnabled());
+        Pump(100);
+        CaptureWindow(Frame()).SaveFile(ArtifactPath("drive-change-waiting.png"),
+                                        wxBITMAP_TYPE_PNG);
+        answer = true;
+        ASSERT_TRUE(PumpUntil([&] { return !Frame()->IsOpeningDrive(); }, 5000));
+    };
+
+    const size_t boxes = m_boxes.m_texts.size();
+    pick(first + 1);
+    expectResponsiveWhileWaiting();
+    ASSERT_EQ(m_boxes.m_texts.size(), boxes + 1);
+    EXPECT_EQ(m_boxes.m_texts.back(), "Can't open drive\nNot authorized to perform operation");
+    EXPECT_EQ(combo->GetSelection(), first);
+    EXPECT_EQ(Frame()->GetCurDrive(), first);
+    EXPECT_TRUE(combo->IsEnabled());
+    EXPECT_EQ(Doc()->GetTitle(), "HardDrive" + std::to_string(first));
+    EXPECT_TRUE(IsCommandEnabled(32771)) << "the current drive stays bound";
+
+    // Authorised: the document takes the drive opened ahead.
+    answer = false;
+    refuse = false;
+    asked = 0;
+    pick(first + 1);
+    expectResponsiveWhileWaiting();
+    EXPECT_EQ(m_boxes.m_texts.size(), boxes + 1) << "nothing more to say";
+    EXPECT_EQ(Frame()->GetCurDrive(), first + 1);
+    EXPECT_EQ(combo->GetSelection(), first + 1);
+    EXPECT_EQ(Doc()->GetTitle(), "HardDrive" + std::to_string(first + 1));
 }
 
 TEST_F(FrameTest, StatusPanesFollowTheRunMessages)
