@@ -23,6 +23,11 @@ set(ratemark_libdir ${CMAKE_INSTALL_LIBDIR}/ratemark)
 set(ratemark_datadir ${CMAKE_INSTALL_DATADIR}/ratemark)
 file(RELATIVE_PATH ratemark_lib_from_bin /p/${CMAKE_INSTALL_BINDIR} /p/${ratemark_libdir})
 file(RELATIVE_PATH ratemark_data_from_bin /p/${CMAKE_INSTALL_BINDIR} /p/${ratemark_datadir})
+# Where the programs look for their low-level libraries in the system layout: the loader's
+# search from a RUNPATH does not apply where a sanitizer's dlopen stands between the program and
+# the loader, so the program looks there itself.
+target_compile_definitions(ratemark_platform PRIVATE
+    RATEMARK_LIB_FROM_BINDIR="${ratemark_lib_from_bin}")
 # Where the programs look for their manuals in the system layout.
 target_compile_definitions(ratemark_shell PRIVATE
     RATEMARK_DATA_FROM_BINDIR="${ratemark_data_from_bin}")

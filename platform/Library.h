@@ -18,10 +18,10 @@ inline constexpr const char* kLibraryDirVariable = "RATEMARK_LIBRARY_DIR";
 std::string LibraryFileName(const std::string& name);
 
 // Loads a library and whatever it links against. A name with a directory is loaded from
-// there. A bare name is looked for in RATEMARK_LIBRARY_DIR, then beside the executable, then
-// by the dynamic loader's own search; the first file found is the one loaded, so a copy that
-// fails to load (a library it needs is missing) ends the search. Returns nullptr on failure,
-// with the reason in LastLibraryError.
+// there. A bare name is looked for in RATEMARK_LIBRARY_DIR, then beside the executable, then in
+// the installed layout's library folder relative to it, then by the dynamic loader's own search;
+// the first file found is the one loaded, so a copy that fails to load (a library it needs is
+// missing) ends the search. Returns nullptr on failure, with the reason in LastLibraryError.
 ModuleHandle LoadLibraryA(const std::string& name);
 
 // The address of an exported function or data object, nullptr when the library has none.

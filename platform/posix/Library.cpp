@@ -64,10 +64,14 @@ ModuleHandle LoadLibraryA(const std::string& name)
     if (file.find('/') != std::string::npos)
         return Open(file);
 
-    std::string directories[2];
+    std::string directories[3];
     if (const char* dir = std::getenv(kLibraryDirVariable); dir && *dir)
         directories[0] = dir;
     directories[1] = ExecutableDirectory();
+#ifdef RATEMARK_LIB_FROM_BINDIR
+    if (!directories[1].empty())
+        directories[2] = (fs::path(directories[1]) / RATEMARK_LIB_FROM_BINDIR).string();
+#endif
     for (const std::string& dir : directories)
     {
         if (dir.empty())
