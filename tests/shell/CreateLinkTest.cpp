@@ -1,6 +1,7 @@
 // Shortcuts as desktop entries in the XDG user directories of a temporary home.
 #include "shell/CreateLink.h"
 #include "ScopedEnv.h"
+#include "TextFile.h"
 #include "fixtures/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -14,19 +15,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string ReadAll(const fs::path& file)
-{
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteAll(const fs::path& file, const std::string& text)
-{
-    fs::create_directories(file.parent_path());
-    std::ofstream(file) << text;
-}
+using testing_fx::ReadAll;
+using testing_fx::WriteAll;
 
 // A home of its own, with XDG_CONFIG_HOME and XDG_DATA_HOME unset so that the defaults
 // under $HOME are the ones used.

@@ -3,6 +3,7 @@
 // for real.
 #include "shell/Installation.h"
 #include "ScopedEnv.h"
+#include "TextFile.h"
 #include "fixtures/MemoryDrive.h"
 #include "fixtures/TempDir.h"
 #include "framework/MessageBox.h"
@@ -32,19 +33,8 @@ extern char** environ;
 
 namespace {
 
-std::string ReadAll(const fs::path& file)
-{
-    std::ifstream in(file);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-void WriteAll(const fs::path& file, const std::string& text)
-{
-    fs::create_directories(file.parent_path());
-    std::ofstream(file) << text;
-}
+using testing_fx::ReadAll;
+using testing_fx::WriteAll;
 
 // Answers every box with one button and keeps what was asked.
 class CAnsweringBoxes : public fw::IMessageBoxService
